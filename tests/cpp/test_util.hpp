@@ -52,12 +52,11 @@ inline ::testing::AssertionResult same_bits(double got, double want)
     return ::testing::AssertionFailure() << "got " << hex(got) << " want " << hex(want);
 }
 
-// RAII MPFR number (default 600 bits: wide enough to hold any double-double
+// RAII MPFR number (default 2200 bits: wide enough to hold any double-double
 // sum, product or two-sum exactly).
 struct Mp {
     mpfr_t v;
     explicit Mp(mpfr_prec_t prec = 2200) { mpfr_init2(v, prec); mpfr_set_zero(v, 1); }
-    Mp(double d, mpfr_prec_t prec = 2200) : Mp(prec) { mpfr_set_d(v, d, MPFR_RNDN); }
     ~Mp() { mpfr_clear(v); }
     Mp(const Mp&) = delete;
     Mp& operator=(const Mp&) = delete;
