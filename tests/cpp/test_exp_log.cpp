@@ -160,22 +160,9 @@ TEST(ExpLogPow, SameBitsFromC)
 // ---- accuracy ---------------------------------------------------------------
 
 namespace {
-// Bounds in units of 2^-104: on the relative error, or where `absolute` on
-// the absolute error, or where `mixed` on |x - ref| / max(1, |ref|).
-enum Measure { rel, absolute, mixed };
-struct Case { const char* range; acc::Gen gen; double bound; Measure m = rel; };
-
-void check(const char* fn, ostrell_t (*f)(ostrell_t), acc::MpFn ref, const std::vector<Case>& cases, int n)
-{
-    unsigned seed = 1;
-    for (const Case& c : cases) {
-        acc::Worst w = acc::sweep(f, ref, c.gen, n, seed++);
-        acc::report(fn, c.range, w);
-        double e = c.m == rel ? w.units : c.m == absolute ? w.abs_units : w.mixed_units;
-        EXPECT_LE(e, c.bound)
-            << fn << " " << c.range << " at " << test::hex(w.arg) << " gave " << test::hex(w.got);
-    }
-}
+using acc::check;
+using acc::absolute;
+using acc::mixed;
 
 ostrell_t one_plus(std::mt19937_64& r, int sign)
 {
