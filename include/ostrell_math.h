@@ -24,10 +24,6 @@ extern "C" {
 
 /* ======== circular functions ============================================ */
 
-/* Above this magnitude (9e18, 0x43DF399B1438A100) the argument is folded into
- * [0, 2π) with the binary64 remainder before the reduction. */
-#define _OSTRELL_TRIG_FOLD 0x1.f399b1438a1p+62
-
 /* hi folded into [0, 2π) by the binary64 2π (0x401921FB54442D18): the result
  * is that of the folded binary64 number, not of the true argument. */
 static inline double _ostrell_trig_fold(double hi)
@@ -89,9 +85,11 @@ static inline ostrell_t _ostrell_cos_reduced(ostrell_t rsq)
 
 /* Sine and cosine together: one reduction modulo π/2, both polynomials always
  * evaluated, sign and function chosen by the quadrant.  A NaN or infinite
- * high part gives (NaN, +0) for both. */
+ * high part gives (NaN, +0) for both; above 9e18 the argument is first folded
+ * into [0, 2π) with the binary64 remainder (its low part dropped). */
 static inline void ostrell_sincos(ostrell_t x, ostrell_t* s, ostrell_t* c)
 {
+    const double fold = 0x1.f399b1438a1p+62; /* 9e18, 0x43DF399B1438A100 */
     double hi, lo;
     ostrell_t r, rsq, sin_r, cos_r;
     int q;
@@ -101,7 +99,7 @@ static inline void ostrell_sincos(ostrell_t x, ostrell_t* s, ostrell_t* c)
         *c = ostrell_from_double(_ostrell_nan());
         return;
     }
-    if (fabs(hi) > _OSTRELL_TRIG_FOLD)
+    if (fabs(hi) > fold)
         x = ostrell_from_double(_ostrell_trig_fold(hi));
     r = _ostrell_trig_reduce(x, &q);
     rsq = ostrell_mul(r, r);
