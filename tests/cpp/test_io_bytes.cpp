@@ -53,7 +53,9 @@ TEST(ByteImage, VerbatimRoundTripAtAnyAddress)
             ostrell_to_bytes(mem + off, x);
             EXPECT_TRUE(same_bits(ostrell_from_bytes(mem + off), x)) << "offset " << off;
             for (size_t i = 0; i < sizeof mem; ++i) {
-                if (i < off || i >= off + 16) ASSERT_EQ(mem[i], 0x5A) << test::hex(x) << " offset " << off;
+                if (i < off || i >= off + 16) {
+                    ASSERT_EQ(mem[i], 0x5A) << test::hex(x) << " offset " << off;
+                }
             }
             uint64_t h, l;
             std::memcpy(&h, mem + off, 8);
