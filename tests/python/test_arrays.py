@@ -6,7 +6,6 @@ import mpmath
 import numpy as np
 import pytest
 from hypothesis import assume, given, settings, strategies as st
-from hypothesis.extra import numpy as hnp
 
 import ostrell
 from ostrell import Float128 as F
