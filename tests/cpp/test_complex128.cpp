@@ -150,6 +150,10 @@ TEST(NamespaceConstants, Bits)
     EXPECT_TRUE(same_bits(ostrell::e.data, test::pair_bits(0x4005BF0A8B145769, 0x3CA4D57EE2B1013A)));
     EXPECT_TRUE(same_bits(ostrell::sqrt2.data, test::pair_bits(0x3FF6A09E667F3BCD, 0xBC9BDD3413B26456)));
     EXPECT_TRUE(same_bits(ostrell::ln2.data, test::pair_bits(0x3FE62E42FEFA39EF, 0x3C7ABC9E3B39803F)));
+    EXPECT_EQ(ostrell::pi.to_string(), "3.1415926535897932384626433832795");
+    EXPECT_EQ(ostrell::e.to_string(), "2.7182818284590452353602874713526");
+    EXPECT_EQ(ostrell::sqrt2.to_string(), "1.4142135623730950488016887242096");
+    EXPECT_EQ(ostrell::ln2.to_string(), "0.6931471805599453094172321214581");
 }
 
 // ---- complex functions -------------------------------------------------------
