@@ -6,6 +6,7 @@
 #define OSTRELL_IO_EXPORT
 #include "ostrell_io.h"
 
+#include <pybind11/complex.h>
 #include <pybind11/numpy.h>
 #include <pybind11/operators.h>
 #include <pybind11/pybind11.h>
@@ -15,8 +16,10 @@
 #include <string>
 
 #include "ostrell.hpp"
+#include "ostrell_complex.hpp"
 
 namespace py = pybind11;
+using ostrell::complex128;
 using ostrell::float128;
 
 namespace {
@@ -107,10 +110,76 @@ PYBIND11_MODULE(ostrell, m)
         .def(py::self >= py::self)
         .def(-py::self);
 
-    // 3. Complex128.
-    // 4. Module functions (the Float128 form of each name first).
-    // 5. Implicit conversion into Complex128.
-    // 6. Constants pi, e, sqrt2, ln2.
+    // 3. Complex128.  Floats and ints select the float constructor; a Python
+    // complex (tried last) builds each part from one binary64 number.
+    py::class_<complex128>(m, "Complex128")
+        .def(py::init<>())
+        .def(py::init<double, double>(), py::arg("real"), py::arg("imag") = 0.0)
+        .def(py::init<float128, float128>(), py::arg("real"), py::arg("imag") = float128())
+        .def(py::init<const std::complex<double>&>())
+        .def("real", &complex128::real)
+        .def("imag", &complex128::imag)
+        .def("to_string", &complex128::to_string)
+        .def("__str__", &complex128::to_string)
+        .def("__repr__", &complex128::to_string)
+        .def(py::self + py::self)
+        .def(py::self - py::self)
+        .def(py::self * py::self)
+        .def(py::self / py::self)
+        .def(py::self += py::self)
+        .def(py::self -= py::self)
+        .def(py::self *= py::self)
+        .def(py::self /= py::self);
+
+    // 4. Module functions.  Where a name has two forms the Float128 form is
+    // registered first, so a Float128 argument always selects it.
+    using real_fn = float128 (*)(float128);
+    using real_fn2 = float128 (*)(float128, float128);
+    using complex_fn = complex128 (*)(const complex128&);
+    using modulus_fn = float128 (*)(const complex128&);
+    using test_fn = bool (*)(float128);
+    m.def("exp", real_fn(&ostrell::exp));
+    m.def("log", real_fn(&ostrell::log));
+    m.def("pow", real_fn2(&ostrell::pow));
+    m.def("sin", real_fn(&ostrell::sin));
+    m.def("sin", complex_fn(&ostrell::sin));
+    m.def("cos", real_fn(&ostrell::cos));
+    m.def("cos", complex_fn(&ostrell::cos));
+    m.def("tan", real_fn(&ostrell::tan));
+    m.def("tan", complex_fn(&ostrell::tan));
+    m.def("sinh", real_fn(&ostrell::sinh));
+    m.def("sinh", complex_fn(&ostrell::sinh));
+    m.def("cosh", real_fn(&ostrell::cosh));
+    m.def("cosh", complex_fn(&ostrell::cosh));
+    m.def("tanh", real_fn(&ostrell::tanh));
+    m.def("tanh", complex_fn(&ostrell::tanh));
+    m.def("sqrt", real_fn(&ostrell::sqrt));
+    m.def("abs", real_fn(&ostrell::abs));
+    m.def("abs", modulus_fn(&ostrell::abs));
+    m.def("floor", real_fn(&ostrell::floor));
+    m.def("ceil", real_fn(&ostrell::ceil));
+    m.def("trunc", real_fn(&ostrell::trunc));
+    m.def("round", real_fn(&ostrell::round));
+    m.def("fmod", real_fn2(&ostrell::fmod));
+    m.def("atan", real_fn(&ostrell::atan));
+    m.def("atan2", real_fn2(&ostrell::atan2));
+    m.def("asin", real_fn(&ostrell::asin));
+    m.def("acos", real_fn(&ostrell::acos));
+    m.def("isnan", test_fn(&ostrell::isnan));
+    m.def("isinf", test_fn(&ostrell::isinf));
+    m.def("abs_sqr", modulus_fn(&ostrell::abs_sqr));
+
+    // 5. A Python complex, float or int converts wherever a Complex128 is
+    // expected (x becomes x + 0i).  Nothing converts into Float128.
+    py::implicitly_convertible<std::complex<double>, complex128>();
+
+    // 6. Constants: each attribute is its own Float128 object, a copy of the
+    // namespace constant, so in-place operators on it leave the C++ constant
+    // alone.
+    m.attr("pi") = ostrell::pi;
+    m.attr("e") = ostrell::e;
+    m.attr("sqrt2") = ostrell::sqrt2;
+    m.attr("ln2") = ostrell::ln2;
 
     // 7. Array functions.
     m.def("add_arrays", &rowwise<ostrell_add>, "element-wise addition of (N, 2) arrays");
