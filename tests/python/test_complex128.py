@@ -61,13 +61,6 @@ def test_constructor_rejects(args, kwargs):
         C(*args, **kwargs)
 
 
-def test_constructor_signatures():
-    doc = C.__init__.__doc__
-    assert "real: typing.SupportsFloat | typing.SupportsIndex, imag: typing.SupportsFloat " \
-           "| typing.SupportsIndex = 0.0" in doc
-    assert "real: ostrell.Float128, imag: ostrell.Float128 = Float128('0.0000000000000000000000000000000')" in doc
-
-
 # ---- operators ------------------------------------------------------------------
 
 OPS = {"add": ("__add__", "__iadd__"), "sub": ("__sub__", "__isub__"),
@@ -92,14 +85,6 @@ def test_operators_match_the_value_layer(value_layer, op):
             assert same(got.real(), *want[:2]) and same(got.imag(), *want[2:]), \
                 f"{name} {hx(*a)} {hx(*b)}: got {got}, want {hx(*want)}"
             assert (got is z) == name.startswith("__i")
-
-
-def test_exact_examples():
-    assert str(C(3.0, 4.0) * C(3.0, -4.0)) == text("25.000000000000000000000000000000", ZERO)
-    assert str(C(1.0, 2.0) / C(0.0, 1.0)) == text(TWO, "-" + ONE)
-    assert str(C(1.0, 2.0) - C(1.0, 2.0)) == text(ZERO, ZERO)
-    q = C(1.0, 0.0) / C(0.0, 0.0)                  # no exception
-    assert "nan" in str(q) or "inf" in str(q)
 
 
 @pytest.mark.parametrize("other, as_complex", [(1.0, C(1.0)), (2, C(2.0)), (1 - 2j, C(1.0, -2.0))])
