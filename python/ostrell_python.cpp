@@ -110,8 +110,10 @@ PYBIND11_MODULE(ostrell, m)
         .def(py::self >= py::self)
         .def(-py::self);
 
-    // 3. Complex128.  Floats and ints select the float constructor; a Python
-    // complex (tried last) builds each part from one binary64 number.
+    // 3. Complex128.  The std::complex<double> constructor comes last, for a
+    // Python complex: each part becomes one binary64 number with a zero low
+    // part.  (An int reaches it before the float constructor, whose exact
+    // match wants a float; the value is the same x + 0i either way.)
     py::class_<complex128>(m, "Complex128")
         .def(py::init<>())
         .def(py::init<double, double>(), py::arg("real"), py::arg("imag") = 0.0)
