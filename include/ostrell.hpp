@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ostrell.h"
+#include "ostrell_io.h"
 #include "ostrell_utils.h"
 
 namespace ostrell {
@@ -39,6 +40,14 @@ public:
     bool operator<=(const float128& o) const { return ostrell_le(data, o.data) != 0; }
 
     float128 operator-() const { return ostrell_neg(data); }
+
+    // 32 significant digits; the formatter never writes past the 128 bytes.
+    std::string to_string() const
+    {
+        char buf[128];
+        ostrell_to_string(buf, sizeof buf, data);
+        return std::string(buf);
+    }
 };
 
 } // namespace ostrell
