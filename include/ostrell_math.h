@@ -95,7 +95,6 @@ static inline ostrell_t ostrell_fmod(ostrell_t a, ostrell_t b)
 
 /* ======== exponential, logarithm, power ================================= */
 
-
 /* e^r for |r| <= ~ln2/32: 1 + r (1 + r s(r)), s the stored series of
  * (e^r - 1 - r) / r^2 in Horner form from its highest coefficient. */
 static inline ostrell_t _ostrell_exp_reduced(ostrell_t r)
@@ -225,7 +224,6 @@ static inline ostrell_t ostrell_pow(ostrell_t base, ostrell_t exp)
 }
 
 /* ======== hyperbolic functions ========================================== */
-
 
 /* The odd powers x^3 and x^5 for the short series of sinh and tanh. */
 static inline void _ostrell_odd_powers(ostrell_t x, ostrell_t* x3, ostrell_t* x5)

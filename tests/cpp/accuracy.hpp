@@ -13,7 +13,14 @@
 namespace acc {
 
 using MpFn = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
-using Gen = std::function<ostrell_t(std::mt19937_64&)>;
+// The vector type wrapped in a struct: __m128d as a template argument would
+// drop its alignment attributes (and GCC warns about it).
+struct Arg {
+    ostrell_t v;
+    Arg(ostrell_t x) : v(x) {}
+    operator ostrell_t() const { return v; }
+};
+using Gen = std::function<Arg(std::mt19937_64&)>;
 
 // A normalised pair with high part h and a random low part below half an ulp.
 inline ostrell_t with_low(std::mt19937_64& rng, double h)
