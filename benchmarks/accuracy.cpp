@@ -62,6 +62,15 @@ void set_pair(mpfr_t out, ostrell_t x)
     set_pair(out, hi, lo);
 }
 
+std::string hex(ostrell_t x)
+{
+    double hi, lo;
+    ostrell_extract(x, &hi, &lo);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "(%a, %a)", hi, lo);
+    return buf;
+}
+
 // ---- inputs ----------------------------------------------------------------
 
 // A normalised pair with high part h and a random low part within half an ulp.
@@ -90,10 +99,16 @@ ostrell_t log_uniform(Rng& rng, int emin, int emax, bool positive = false)
 struct Stats {
     std::vector<double> e;
     long nonfinite = 0;
-    void see(double err)
+    double worst = -1;
+    std::string worst_args;
+    void see(double err, const std::string& args)
     {
         if (std::isfinite(err)) e.push_back(err);
         else ++nonfinite;
+        if (!(err <= worst)) {
+            worst = err;
+            worst_args = args;
+        }
     }
     std::string max_median() const
     {
@@ -198,11 +213,12 @@ void run_row(const Row& r, int samples, unsigned seed)
         ostrell_t got = r.arity == 1 ? r.os1(x) : r.os2(x, y);
         double hi, lo;
         ostrell_extract(got, &hi, &lo);
-        os.see(err_units(hi, lo, ref, r.floor));
+        std::string args = r.arity == 1 ? hex(x) : hex(x) + ", " + hex(y);
+        os.see(err_units(hi, lo, ref, r.floor), args);
 #ifdef OSTRELL_HAVE_QD
         if (r.has_qd) {
             dd_real q = qd_call(r.fn, to_qd(x), to_qd(y));
-            qd.see(err_units(q.x[0], q.x[1], ref, r.floor));
+            qd.see(err_units(q.x[0], q.x[1], ref, r.floor), args);
         }
 #endif
     }
@@ -211,6 +227,7 @@ void run_row(const Row& r, int samples, unsigned seed)
     q = "- | -";
 #endif
     std::printf("| %s | %s | %s | %s |\n", r.fn.c_str(), r.range.c_str(), os.max_median().c_str(), q.c_str());
+    std::fprintf(stderr, "worst %s %s: %.3g at %s\n", r.fn.c_str(), r.range.c_str(), os.worst, os.worst_args.c_str());
     std::fflush(stdout);
 }
 
@@ -268,9 +285,11 @@ void run_crow(const CRow& r, int samples, unsigned seed)
         set_pair(yr, y.real);
         set_pair(yi, y.imag);
         r.ref(re, im, xr, xi, yr, yi);
-        os.see(cerr_units(r.os(x, y), re, im));
+        os.see(cerr_units(r.os(x, y), re, im),
+               hex(x.real) + " + i" + hex(x.imag) + ", " + hex(y.real) + " + i" + hex(y.imag));
     }
     std::printf("| complex %s | %s | %s | - | - |\n", r.fn.c_str(), r.range.c_str(), os.max_median().c_str());
+    std::fprintf(stderr, "worst complex %s: %.3g at %s\n", r.fn.c_str(), os.worst, os.worst_args.c_str());
     std::fflush(stdout);
 }
 
@@ -410,11 +429,15 @@ std::vector<Row> real_rows()
     r2("mul", "±2^[-20,20] both", lu(-20, 20), lu(-20, 20), ostrell_mul, mpfr_mul);
     r2("mul", "subnormal results, 2^[-540,-500] both", lu(-540, -500), lu(-540, -500), ostrell_mul, mpfr_mul);
     r2("div", "±2^[-20,20] both", lu(-20, 20), lu(-20, 20), ostrell_div, mpfr_div);
-    r1("sqrt", "2^[-1000,1000]", lu(-1000, 1000, true), ostrell_sqrt, mpfr_sqrt);
-    r1("exp", "(-700, 700)", un(-700, 700), ostrell_exp, mpfr_exp);
+    r1("sqrt", "2^[-968,1023]", lu(-968, 1023, true), ostrell_sqrt, mpfr_sqrt);
+    r1("sqrt", "tiny x, 2^[-1074,-969]", lu(-1074, -969, true), ostrell_sqrt, mpfr_sqrt);
     r1("exp", "(-1, 1)", un(-1, 1), ostrell_exp, mpfr_exp);
+    r1("exp", "(-665, 709)", un(-665, 709), ostrell_exp, mpfr_exp);
+    r1("exp", "tiny results, (-708, -665): low part subnormal", un(-708, -665), ostrell_exp, mpfr_exp);
     r1("exp", "subnormal results, (-745, -709)", un(-745, -709), ostrell_exp, mpfr_exp);
-    r1("log", "2^[-1000,1000]", lu(-1000, 1000, true), ostrell_log, mpfr_log);
+    r1("log", "2^[-968,1022]", lu(-968, 1022, true), ostrell_log, mpfr_log);
+    r1("log", "top binade, 2^1023 * [1, 2)", lu(1023, 1023, true), ostrell_log, mpfr_log);
+    r1("log", "tiny x, 2^[-1074,-969]", lu(-1074, -969, true), ostrell_log, mpfr_log);
     r1("log", "(0.5, 2), abs. where \\|f\\| < 1", un(0.5, 2), ostrell_log, mpfr_log, 1.0);
     r1("log", "\\|x-1\\| < 2^-20 (relative)", un(1 - 0x1p-20, 1 + 0x1p-20), ostrell_log, mpfr_log);
     r2("pow", "x in 2^[-10,10], y in (-30, 30)", lu(-10, 10, true), un(-30, 30), ostrell_pow, mpfr_pow);
@@ -432,9 +455,15 @@ std::vector<Row> real_rows()
     r1("acos", "1 - \\|x\\| in 2^[-40,-20]", near_one(20, 40), ostrell_acos, mpfr_acos);
     r2("atan2", "±2^[-20,20] both", lu(-20, 20), lu(-20, 20), ostrell_atan2, mpfr_atan2);
     r1("sinh", "(-1, 1)", un(-1, 1), ostrell_sinh, mpfr_sinh);
-    r1("sinh", "\\|x\\| in [1, 700)", band(1, 700), ostrell_sinh, mpfr_sinh);
-    r1("cosh", "(-700, 700)", un(-700, 700), ostrell_cosh, mpfr_cosh);
+    r1("sinh", "\\|x\\| < 10^-4 (series)", un(-1e-4, 1e-4), ostrell_sinh, mpfr_sinh);
+    r1("sinh", "\\|x\\| in [10^-4, 10^-2)", band(1e-4, 1e-2), ostrell_sinh, mpfr_sinh);
+    r1("sinh", "\\|x\\| in [1, 665)", band(1, 665), ostrell_sinh, mpfr_sinh);
+    r1("sinh", "x in (-709, -665)", un(-709, -665), ostrell_sinh, mpfr_sinh);
+    r1("cosh", "(-665, 709)", un(-665, 709), ostrell_cosh, mpfr_cosh);
+    r1("cosh", "x in (-709, -665)", un(-709, -665), ostrell_cosh, mpfr_cosh);
     r1("tanh", "(-1, 1)", un(-1, 1), ostrell_tanh, mpfr_tanh);
+    r1("tanh", "\\|x\\| < 10^-4 (series)", un(-1e-4, 1e-4), ostrell_tanh, mpfr_tanh);
+    r1("tanh", "\\|x\\| in [10^-4, 10^-2)", band(1e-4, 1e-2), ostrell_tanh, mpfr_tanh);
     r1("tanh", "\\|x\\| in [1, 40)", band(1, 40), ostrell_tanh, mpfr_tanh);
     return rows;
 }
