@@ -52,4 +52,50 @@ public:
 
 } // namespace ostrell
 
+// ---- namespace functions and constants -------------------------------------
+// Each function is one call of the plain function, so results are
+// bit-identical to ostrell_math.h.
+
+#include "ostrell_consts.h"
+#include "ostrell_math.h"
+
+namespace ostrell {
+
+inline float128 exp(float128 x) { return ostrell_exp(x.data); }
+inline float128 log(float128 x) { return ostrell_log(x.data); }
+inline float128 pow(float128 base, float128 exp) { return ostrell_pow(base.data, exp.data); }
+
+inline float128 sin(float128 x) { return ostrell_sin(x.data); }
+inline float128 cos(float128 x) { return ostrell_cos(x.data); }
+inline float128 tan(float128 x) { return ostrell_tan(x.data); }
+
+inline float128 atan(float128 x) { return ostrell_atan(x.data); }
+inline float128 asin(float128 x) { return ostrell_asin(x.data); }
+inline float128 acos(float128 x) { return ostrell_acos(x.data); }
+inline float128 atan2(float128 y, float128 x) { return ostrell_atan2(y.data, x.data); }
+
+inline float128 sinh(float128 x) { return ostrell_sinh(x.data); }
+inline float128 cosh(float128 x) { return ostrell_cosh(x.data); }
+inline float128 tanh(float128 x) { return ostrell_tanh(x.data); }
+
+inline float128 sqrt(float128 x) { return ostrell_sqrt(x.data); }
+inline float128 abs(float128 x) { return ostrell_abs(x.data); }
+
+inline float128 floor(float128 x) { return ostrell_floor(x.data); }
+inline float128 ceil(float128 x) { return ostrell_ceil(x.data); }
+inline float128 trunc(float128 x) { return ostrell_trunc(x.data); }
+inline float128 round(float128 x) { return ostrell_round(x.data); }
+inline float128 fmod(float128 a, float128 b) { return ostrell_fmod(a.data, b.data); }
+
+inline bool isnan(float128 x) { return ostrell_isnan(x.data) != 0; }
+inline bool isinf(float128 x) { return ostrell_isinf(x.data) != 0; }
+
+// One object each for the whole program, initialised once at load time.
+inline const float128 pi = float128(_ostrell_from_raw(_ostrell_pi_raw));
+inline const float128 e = float128(_ostrell_from_raw(_ostrell_e_raw));
+inline const float128 sqrt2 = float128(_ostrell_from_raw(_ostrell_sqrt2_raw));
+inline const float128 ln2 = float128(_ostrell_from_raw(_ostrell_ln2_raw));
+
+} // namespace ostrell
+
 #endif // OSTRELL_HPP
