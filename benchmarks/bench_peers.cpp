@@ -5,7 +5,11 @@
 // QD is linked as a peer for comparison only.  Its configuration header
 // decides the algorithms its inline operators use; we print them so the
 // table says what was compared.  Everything here is built for the x86-64
-// baseline with -ffp-contract=off, so neither side can use FMA.
+// baseline with -ffp-contract=off, so neither side can use FMA.  QD's inline
+// operators are compiled here; its out-of-line functions (sqrt, exp, log, sin,
+// atan) come from the installed libqd, which can be checked with
+//   objdump -d /usr/lib/x86_64-linux-gnu/libqd.so.0 | grep -c 'vfn\?m\(add\|sub\)'
+// (0 for Debian's libqd-dev 2.3.23: no FMA, indeed no VEX-encoded instruction).
 #include <cmath>
 #include <cstdio>
 #include <ctime>
