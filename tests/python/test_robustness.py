@@ -4,6 +4,7 @@ threads that compute what one thread computes."""
 import ctypes
 import gc
 import math
+import operator
 import random
 import struct
 import sys
@@ -119,9 +120,9 @@ def test_operators_on_every_combination(value_layer):
     zs = [re + im for re in small for im in small]
     for z in zs:
         for w in zs:
-            for op in ("add", "sub", "mul", "div"):
-                got = {"add": C.__add__, "sub": C.__sub__, "mul": C.__mul__, "div": C.__truediv__}[op](cplx(*z), cplx(*w))
-                check(got, value_layer("c." + op, z, w), f"{op} {hx(*z)} {hx(*w)}")
+            for name, op in (("add", operator.add), ("sub", operator.sub),
+                             ("mul", operator.mul), ("div", operator.truediv)):
+                check(op(cplx(*z), cplx(*w)), value_layer("c." + name, z, w), f"{name} {hx(*z)} {hx(*w)}")
 
 
 def test_array_functions_on_every_combination_of_rows():
