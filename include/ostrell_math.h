@@ -328,10 +328,17 @@ static inline ostrell_t _ostrell_trig_reduce(ostrell_t x, int* q)
         k_double = round(x_scaled_hi);
         k = (int64_t)k_double;
         r = ostrell_sub(x, ostrell_mul(ostrell_from_double(k_double), pi_over_2));
-    } else {
+    } else if (fabs(x_scaled_hi) < 0x1.8p62 && fabs(x_scaled_lo) < 0x1p61) {
         k_lo = round(x_scaled_lo);
         k = (int64_t)x_scaled_hi + (int64_t)k_lo;
         r = ostrell_sub(x, ostrell_mul(ostrell_from_hi_lo(x_scaled_hi, k_lo), pi_over_2));
+    } else {
+        /* Only an unnormalised x reaches this: below the fold |x_scaled_hi|
+         * stays under 5.8e18 and |x_scaled_lo| under 2^9, but a low part
+         * that is huge, infinite or NaN puts k outside 64 bits (or makes it
+         * NaN).  No quadrant exists; NaN, as for an infinite argument. */
+        *q = 0;
+        return ostrell_from_double(_ostrell_nan());
     }
     *q = (int)(k % 4);
     if (*q < 0)
@@ -378,6 +385,11 @@ static inline void ostrell_sincos(ostrell_t x, ostrell_t* s, ostrell_t* c)
     if (fabs(hi) > fold)
         x = ostrell_from_double(_ostrell_trig_fold(hi));
     r = _ostrell_trig_reduce(x, &q);
+    if (ostrell_isnan(r)) {             /* unnormalised x beyond the range */
+        *s = ostrell_from_double(_ostrell_nan());
+        *c = ostrell_from_double(_ostrell_nan());
+        return;
+    }
     rsq = ostrell_mul(r, r);
     sin_r = _ostrell_sin_reduced(r, rsq);
     cos_r = _ostrell_cos_reduced(rsq);

@@ -33,8 +33,10 @@ def value_layer(tmp_path_factory):
     if cxx is None:
         pytest.skip("no C++ compiler for the reference library")
     lib = tmp_path_factory.mktemp("ref") / "value_layer_ref.so"
-    # The library's own flags: no contraction, no fast-math, baseline x86-64.
-    subprocess.run([cxx, "-std=c++17", "-O2", "-ffp-contract=off", "-fno-fast-math", "-fPIC",
+    # The library's own flags: no contraction, no fast-math, baseline x86-64;
+    # OSTRELL_REF_CXXFLAGS adds more (CI: the sanitizers of the module build).
+    extra = os.environ.get("OSTRELL_REF_CXXFLAGS", "").split()
+    subprocess.run([cxx, "-std=c++17", "-O2", "-ffp-contract=off", "-fno-fast-math", "-fPIC", *extra,
                     "-shared", f"-I{INCLUDE}", str(HERE / "value_layer_ref.cpp"), "-o", str(lib)],
                    check=True)
     return ValueLayer(lib)
