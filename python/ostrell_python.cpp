@@ -11,6 +11,7 @@
 #include <pybind11/operators.h>
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,33 @@ inline bool is_row_major_pairs(const f64_array& a)
 
 inline bool is_pairs(const f64_array& a) { return a.ndim() == 2 && a.shape(1) == 2; }
 
+// Input rows this many bytes (128 rows) ahead are requested while the current
+// row is computed.  Without it, on arrays larger than the caches the time of
+// mul_arrays varied between 1.5x and 2.4x NumPy's with the arrays' relative
+// placement in memory; with it, it stays near 1.25x.
+constexpr std::uintptr_t prefetch_distance = 2048;
+
+// Integer arithmetic, as the address may lie past the end of the array;
+// a prefetch never faults.
+inline void prefetch_ahead(const double* p)
+{
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + prefetch_distance));
+}
+
+// The loop over C-contiguous rows.  flatten inlines the kernel and its
+// helpers (ostrell_exact_mul_err) into the loop, so a row costs no call;
+// each row is still one kernel evaluation on one vector, as written.
+template <binary_op op>
+__attribute__((flatten)) void rows_contiguous(const double* pa, const double* pb, double* out,
+                                              py::ssize_t n)
+{
+    for (py::ssize_t i = 0; i < n; ++i) {
+        prefetch_ahead(pa + 2 * i);
+        prefetch_ahead(pb + 2 * i);
+        _mm_storeu_pd(out + 2 * i, op(_mm_loadu_pd(pa + 2 * i), _mm_loadu_pd(pb + 2 * i)));
+    }
+}
+
 // Applies op row by row, the first array's row as left operand, into a new
 // C-contiguous (N, 2) float64 array.  The arguments are only read.
 template <binary_op op>
@@ -63,10 +91,7 @@ f64_array rowwise(const f64_array& a, const f64_array& b)
     double* out = result.mutable_data();
 
     if (is_row_major_pairs(a) && is_row_major_pairs(b)) {
-        const double* pa = a.data();
-        const double* pb = b.data();
-        for (py::ssize_t i = 0; i < n; ++i)
-            _mm_storeu_pd(out + 2 * i, op(_mm_loadu_pd(pa + 2 * i), _mm_loadu_pd(pb + 2 * i)));
+        rows_contiguous<op>(a.data(), b.data(), out, n);
     } else {
         const char* pa = reinterpret_cast<const char*>(a.data());
         const char* pb = reinterpret_cast<const char*>(b.data());
