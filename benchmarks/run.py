@@ -11,7 +11,7 @@ mpmath.mpf at 32 digits and gmpy2.mpfr at 106 bits, ns per statement
 (timeit's loop around the bare statement; "x" alone shows that floor).
 
     pip install '.[bench]'  (or: pip install . gmpy2 mpmath)
-    python benchmarks/run.py [--quick]
+    python benchmarks/run.py [--quick] [--arrays | --scalars]
 
 Each figure is the best of several repetitions, ours and the peer's measured
 alternately; figures vary with the machine's load.
@@ -145,9 +145,12 @@ def bench_scalars(number, repeat):
 
 def main():
     quick = "--quick" in sys.argv
+    only_arrays, only_scalars = "--arrays" in sys.argv, "--scalars" in sys.argv
     header()
-    bench_arrays([10 ** 5] if quick else [10 ** 6, 10 ** 7], 3 if quick else 9)
-    bench_scalars(20_000 if quick else 500_000, 3 if quick else 7)
+    if not only_scalars:
+        bench_arrays([10 ** 5] if quick else [10 ** 6, 10 ** 7], 3 if quick else 9)
+    if not only_arrays:
+        bench_scalars(20_000 if quick else 500_000, 3 if quick else 7)
 
 
 if __name__ == "__main__":

@@ -103,6 +103,30 @@ f64_array rowwise(const f64_array& a, const f64_array& b)
     return result;
 }
 
+// The text of x (what float128::to_string gives) made into a Python str
+// straight from the formatter's buffer, with no std::string in between.
+// repr wraps the same text as Float128('...') in the same buffer.
+constexpr char repr_open[] = "Float128('";
+constexpr char repr_close[] = "')";
+constexpr std::size_t text_size = 128;
+
+py::str text_of(const float128& x)
+{
+    char buf[text_size];
+    ostrell_to_string(buf, sizeof buf, x.data);
+    return py::str(buf);
+}
+
+py::str repr_of(const float128& x)
+{
+    char buf[sizeof repr_open - 1 + text_size + sizeof repr_close];
+    std::memcpy(buf, repr_open, sizeof repr_open - 1);
+    char* text = buf + sizeof repr_open - 1;
+    ostrell_to_string(text, text_size, x.data);
+    std::memcpy(text + std::strlen(text), repr_close, sizeof repr_close);
+    return py::str(buf);
+}
+
 } // namespace
 
 PYBIND11_MODULE(ostrell, m)
@@ -116,9 +140,9 @@ PYBIND11_MODULE(ostrell, m)
         .def(py::init<double>())
         // str, bytes or bytearray; the parser stops at the first NUL.
         .def(py::init([](const std::string& s) { return float128(ostrell_from_string(s.c_str())); }))
-        .def("to_string", &float128::to_string)
-        .def("__str__", &float128::to_string)
-        .def("__repr__", [](const float128& self) { return "Float128('" + self.to_string() + "')"; })
+        .def("to_string", &text_of)
+        .def("__str__", &text_of)
+        .def("__repr__", &repr_of)
         .def(py::self + py::self)
         .def(py::self - py::self)
         .def(py::self * py::self)
