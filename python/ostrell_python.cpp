@@ -11,6 +11,7 @@
 #include <pybind11/operators.h>
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,43 @@ inline bool is_row_major_pairs(const f64_array& a)
 
 inline bool is_pairs(const f64_array& a) { return a.ndim() == 2 && a.shape(1) == 2; }
 
+// Input rows this many bytes (128 rows) ahead are requested while the current
+// row is computed.  Without it, on arrays larger than the caches the time of
+// mul_arrays varied between 1.6x and 2.4x NumPy's with the arrays' relative
+// placement in memory; with it, it stays near 1.25x.
+constexpr std::uintptr_t prefetch_distance = 2048;
+
+// Integer arithmetic, as the address may lie past the end of the array;
+// a prefetch never faults.
+inline void prefetch_ahead(const double* p)
+{
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + prefetch_distance));
+}
+
+// The loop over C-contiguous rows.  flatten inlines the kernel and its
+// helpers (ostrell_exact_mul_err) into the loop, so a row costs no call;
+// each row is still one kernel evaluation on one vector, as written.
+template <binary_op op>
+__attribute__((flatten)) void rows_contiguous(const double* pa, const double* pb, double* out,
+                                              py::ssize_t n)
+{
+    for (py::ssize_t i = 0; i < n; ++i) {
+        prefetch_ahead(pa + 2 * i);
+        prefetch_ahead(pb + 2 * i);
+        _mm_storeu_pd(out + 2 * i, op(_mm_loadu_pd(pa + 2 * i), _mm_loadu_pd(pb + 2 * i)));
+    }
+}
+
+// The loop over rows of any strides, the kernel inlined likewise.
+template <binary_op op>
+__attribute__((flatten)) void rows_strided(const char* pa, py::ssize_t a0, py::ssize_t a1,
+                                           const char* pb, py::ssize_t b0, py::ssize_t b1,
+                                           double* out, py::ssize_t n)
+{
+    for (py::ssize_t i = 0; i < n; ++i)
+        _mm_storeu_pd(out + 2 * i, op(load_row(pa, a0, a1, i), load_row(pb, b0, b1, i)));
+}
+
 // Applies op row by row, the first array's row as left operand, into a new
 // C-contiguous (N, 2) float64 array.  The arguments are only read.
 template <binary_op op>
@@ -63,19 +101,36 @@ f64_array rowwise(const f64_array& a, const f64_array& b)
     double* out = result.mutable_data();
 
     if (is_row_major_pairs(a) && is_row_major_pairs(b)) {
-        const double* pa = a.data();
-        const double* pb = b.data();
-        for (py::ssize_t i = 0; i < n; ++i)
-            _mm_storeu_pd(out + 2 * i, op(_mm_loadu_pd(pa + 2 * i), _mm_loadu_pd(pb + 2 * i)));
+        rows_contiguous<op>(a.data(), b.data(), out, n);
     } else {
-        const char* pa = reinterpret_cast<const char*>(a.data());
-        const char* pb = reinterpret_cast<const char*>(b.data());
-        const py::ssize_t a0 = a.strides(0), a1 = a.strides(1);
-        const py::ssize_t b0 = b.strides(0), b1 = b.strides(1);
-        for (py::ssize_t i = 0; i < n; ++i)
-            _mm_storeu_pd(out + 2 * i, op(load_row(pa, a0, a1, i), load_row(pb, b0, b1, i)));
+        rows_strided<op>(reinterpret_cast<const char*>(a.data()), a.strides(0), a.strides(1),
+                         reinterpret_cast<const char*>(b.data()), b.strides(0), b.strides(1), out, n);
     }
     return result;
+}
+
+// The text of x (what float128::to_string gives) made into a Python str
+// straight from the formatter's buffer, with no std::string in between.
+// repr wraps the same text as Float128('...') in the same buffer.
+constexpr char repr_open[] = "Float128('";
+constexpr char repr_close[] = "')";
+constexpr std::size_t text_size = 128;
+
+py::str text_of(const float128& x)
+{
+    char buf[text_size];
+    ostrell_to_string(buf, sizeof buf, x.data);
+    return py::str(buf);
+}
+
+py::str repr_of(const float128& x)
+{
+    char buf[sizeof repr_open - 1 + text_size + sizeof repr_close];
+    std::memcpy(buf, repr_open, sizeof repr_open - 1);
+    char* text = buf + sizeof repr_open - 1;
+    ostrell_to_string(text, text_size, x.data);
+    std::memcpy(text + std::strlen(text), repr_close, sizeof repr_close);
+    return py::str(buf);
 }
 
 } // namespace
@@ -91,9 +146,9 @@ PYBIND11_MODULE(ostrell, m)
         .def(py::init<double>())
         // str, bytes or bytearray; the parser stops at the first NUL.
         .def(py::init([](const std::string& s) { return float128(ostrell_from_string(s.c_str())); }))
-        .def("to_string", &float128::to_string)
-        .def("__str__", &float128::to_string)
-        .def("__repr__", [](const float128& self) { return "Float128('" + self.to_string() + "')"; })
+        .def("to_string", &text_of)
+        .def("__str__", &text_of)
+        .def("__repr__", &repr_of)
         .def(py::self + py::self)
         .def(py::self - py::self)
         .def(py::self * py::self)
