@@ -167,8 +167,9 @@ PYBIND11_MODULE(ostrell, m)
 
     // 3. Complex128.  The std::complex<double> constructor comes last, for a
     // Python complex: each part becomes one binary64 number with a zero low
-    // part.  (An int reaches it before the float constructor, whose exact
-    // match wants a float; the value is the same x + 0i either way.)
+    // part.  A float or an int matches the (real, imag) float constructor
+    // first, so only a complex (or an object convertible to complex alone)
+    // reaches it.
     py::class_<complex128>(m, "Complex128")
         .def(py::init<>())
         .def(py::init<double, double>(), py::arg("real"), py::arg("imag") = 0.0)

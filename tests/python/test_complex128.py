@@ -118,3 +118,19 @@ def test_identity_equality_and_no_number_protocol():
         with pytest.raises(TypeError):
             expr()
     assert not hasattr(a, "__dict__")
+
+
+class _IntWithOwnConversions(int):
+    """An int whose float and complex conversions disagree, to see which
+    constructor a call reaches."""
+
+    def __float__(self):
+        return 3.0
+
+    def __complex__(self):
+        return 7j
+
+
+def test_int_selects_the_float_constructor_and_complex_the_last_one():
+    assert str(C(_IntWithOwnConversions(2))) == text("3.0000000000000000000000000000000", ZERO)
+    assert str(C(1 + 7j)) == text(ONE, "7.0000000000000000000000000000000")
