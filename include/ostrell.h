@@ -146,7 +146,7 @@ static inline ostrell_t ostrell_div(ostrell_t a, ostrell_t b)
     if (_ostrell_isinf_d(b_hi)) {
         if (_ostrell_isinf_d(a_hi) || a_hi != a_hi)
             return ostrell_from_double(_ostrell_nan());
-        return ostrell_from_double(signbit(a_hi) != signbit(b_hi) ? -0.0 : 0.0);
+        return ostrell_from_double(!signbit(a_hi) != !signbit(b_hi) ? -0.0 : 0.0);
     }
     q1 = a_hi / b_hi;
     /* Quotient overflow, or an infinite dividend over a finite divisor:
