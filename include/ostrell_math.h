@@ -85,10 +85,20 @@ static inline ostrell_t ostrell_round(ostrell_t x)
     return ostrell_floor(ostrell_add(x, ostrell_from_double(0.5)));
 }
 
-/* a - trunc(a / b) * b: the remainder has the sign of the dividend. */
+/* a - trunc(a / b) * b: the remainder has the sign of the dividend.
+ * A finite dividend over a finite non-zero divisor whose quotient overflows
+ * has no remainder this precision can give: NaN, as for the other
+ * undefined cases, rather than the infinity the last step would make. */
 static inline ostrell_t ostrell_fmod(ostrell_t a, ostrell_t b)
 {
+    double a_hi, a_lo, b_hi, b_lo, q_hi, q_lo;
     ostrell_t q = ostrell_div(a, b);
+    ostrell_extract(a, &a_hi, &a_lo);
+    ostrell_extract(b, &b_hi, &b_lo);
+    ostrell_extract(q, &q_hi, &q_lo);
+    if (_ostrell_isinf_d(q_hi) && !_ostrell_isinf_d(a_hi) && !_ostrell_isinf_d(b_hi)
+        && !(b_hi == 0.0 && b_lo == 0.0))
+        return ostrell_from_double(_ostrell_nan());
     q = ostrell_trunc(q);
     return ostrell_sub(a, ostrell_mul(q, b));
 }

@@ -86,6 +86,18 @@ TEST(Fmod, PublishedCases)
     EXPECT_TRUE(ostrell_isnan(ostrell_fmod(D(7), D(inf))));
 }
 
+// Finite operands whose quotient overflows: NaN, never an infinite remainder.
+TEST(Fmod, OverflowingQuotientIsNaN)
+{
+    for (double a : {1e300, -1e300, 1.7e308})
+        for (double b : {1e-300, -1e-300, 5e-324}) {
+            ostrell_t r = ostrell_fmod(D(a), D(b));
+            EXPECT_TRUE(same_bits(r, pair(test::from_bits(0x7FF8000000000000), 0.0)))
+                << test::hex(a) << " fmod " << test::hex(b) << " gave " << test::hex(r);
+        }
+    EXPECT_FALSE(ostrell_isnan(ostrell_fmod(D(1e300), D(1e5))));  // large but finite quotient
+}
+
 // A quotient just below an integer n: trunc gives n - 1, so the remainder
 // keeps the sign of the dividend instead of flipping.
 TEST(Fmod, QuotientJustBelowAnInteger)
