@@ -12,6 +12,8 @@
 
 namespace acc {
 
+using test::with_random_low;
+
 using MpFn = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
 // The vector type wrapped in a struct: __m128d as a template argument would
 // drop its alignment attributes (and GCC warns about it).
@@ -22,22 +24,12 @@ struct Arg {
 };
 using Gen = std::function<Arg(std::mt19937_64&)>;
 
-// A normalised pair with high part h and a random low part below half an ulp.
-inline ostrell_t with_low(std::mt19937_64& rng, double h)
-{
-    if (h == 0.0 || !std::isfinite(h)) return ostrell_from_double(h);
-    std::uniform_real_distribution<double> f(-0.5, 0.5);
-    double l = f(rng) * std::ldexp(1.0, std::ilogb(h) - 52);
-    double s = h + l;
-    return ostrell_from_hi_lo(s, l - (s - h));
-}
-
 // High part uniform in [a, b].
 inline Gen uniform(double a, double b)
 {
     return [a, b](std::mt19937_64& rng) {
         std::uniform_real_distribution<double> u(a, b);
-        return with_low(rng, u(rng));
+        return with_random_low(rng, u(rng));
     };
 }
 
@@ -48,7 +40,7 @@ inline Gen log_uniform(double ea, double eb, int sign = 1)
         std::uniform_real_distribution<double> u(ea, eb);
         double h = std::exp2(u(rng));
         if (sign < 0 || (sign == 0 && (rng() & 1))) h = -h;
-        return with_low(rng, h);
+        return with_random_low(rng, h);
     };
 }
 

@@ -145,7 +145,7 @@ double acos_limit(ostrell_t x)
 ostrell_t uniform_unit(std::mt19937_64& rng)
 {
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    return test::with_random_lo(rng, u(rng));
+    return test::with_random_low(rng, u(rng));
 }
 
 // ±(1 - d) with d log-uniform in [2^-100, 2^-4]: hi = ±1 once d is below half an ulp of 1.

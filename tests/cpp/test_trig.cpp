@@ -157,7 +157,7 @@ void sweep(const char* range, int n, unsigned seed, bool relative, double base, 
 ostrell_t uniform_upto(std::mt19937_64& rng, double m)
 {
     std::uniform_real_distribution<double> u(-m, m);
-    return test::with_random_lo(rng, u(rng));
+    return test::with_random_low(rng, u(rng));
 }
 
 TEST(TrigAccuracy, BelowQuarterPi)
@@ -173,19 +173,19 @@ TEST(TrigAccuracy, UpTo1e6) { sweep("|x| <= 1e6", 3000, 3, false, 8, 1.0, [](std
 TEST(TrigAccuracy, UpTo1e15)
 {
     sweep("1e6 < |x| <= 1e15", 3000, 4, false, 8, 1.0,
-          [](std::mt19937_64& r) { return test::with_random_lo(r, test::log_uniform(r, 1e6, 1e15)); });
+          [](std::mt19937_64& r) { return test::with_random_low(r, test::log_uniform(r, 1e6, 1e15)); });
 }
 TEST(TrigAccuracy, From1e15To9e18)
 {
     sweep("1e15 < |x| <= 9e18", 3000, 5, false, 8, 1.0,
-          [](std::mt19937_64& r) { return test::with_random_lo(r, test::log_uniform(r, 1e15, 9e18)); });
+          [](std::mt19937_64& r) { return test::with_random_low(r, test::log_uniform(r, 1e15, 9e18)); });
 }
 
 // Above the fold: against the folded binary64 argument, as documented.
 TEST(TrigAccuracy, AboveFoldAgainstFoldedArgument)
 {
     sweep("|x| > 9e18 (folded)", 2000, 6, false, 8, 1.0,
-          [](std::mt19937_64& r) { return test::with_random_lo(r, test::log_uniform(r, 9.0001e18, 1e308)); },
+          [](std::mt19937_64& r) { return test::with_random_low(r, test::log_uniform(r, 9.0001e18, 1e308)); },
           [](mpfr_t out, ostrell_t x) {
               test::Mp m(2200), two(64);
               mpfr_set_d(two.v, two_pi, MPFR_RNDN);
@@ -212,11 +212,11 @@ TEST(TrigRange, SinCosWithinUnitInterval)
     for (int i = 0; i < 20000; ++i) {
         ostrell_t x;
         switch (i % 4) {
-        case 0: x = test::with_random_lo(rng, test::log_uniform(rng, 1e-3, 9e18)); break;
-        case 1: x = test::with_random_lo(rng, test::log_uniform(rng, 1e15, 9e18)); break;
+        case 0: x = test::with_random_low(rng, test::log_uniform(rng, 1e-3, 9e18)); break;
+        case 1: x = test::with_random_low(rng, test::log_uniform(rng, 1e15, 9e18)); break;
         case 2: x = test::random_pair(rng, -1074, 1023); break;
         default: // just past an odd multiple of π/4 at large k
-            x = test::with_random_lo(rng, (std::ldexp(double(rng() >> 12), int(rng() % 10)) + 0.5) * quarter);
+            x = test::with_random_low(rng, (std::ldexp(double(rng() >> 12), int(rng() % 10)) + 0.5) * quarter);
         }
         ostrell_t s, c;
         ostrell_sincos(x, &s, &c);

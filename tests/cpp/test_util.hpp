@@ -89,14 +89,21 @@ inline double random_double(std::mt19937_64& rng, int emin, int emax)
     return (rng() & 1) ? -d : d;
 }
 
-// A normalised random pair: hi random, lo a random fraction of half an ulp of hi.
-inline ostrell_t random_pair(std::mt19937_64& rng, int emin, int emax)
+// A normalised pair with high part h and a random low part within half an
+// ulp of h; zero and non-finite h get a +0 low part.
+inline ostrell_t with_random_low(std::mt19937_64& rng, double h)
 {
-    double h = random_double(rng, emin, emax);
+    if (h == 0.0 || !std::isfinite(h)) return ostrell_from_double(h);
     std::uniform_real_distribution<double> f(-0.5, 0.5);
     double l = f(rng) * std::ldexp(1.0, std::ilogb(h) - 52);
     double s = h + l;
     return ostrell_from_hi_lo(s, l - (s - h));
+}
+
+// A normalised random pair: hi random, lo a random fraction of half an ulp of hi.
+inline ostrell_t random_pair(std::mt19937_64& rng, int emin, int emax)
+{
+    return with_random_low(rng, random_double(rng, emin, emax));
 }
 
 } // namespace test

@@ -38,16 +38,6 @@ struct Worst {
     ~Worst() { std::printf("  max error %-34s %12.4g units of 2^-104  at %s\n", what.c_str(), err, args.c_str()); }
 };
 
-// A normalised pair with high part h and a random low part within half an ulp.
-inline ostrell_t with_random_lo(std::mt19937_64& rng, double h)
-{
-    if (h == 0) return pair(0.0, 0.0);
-    std::uniform_real_distribution<double> f(-0.5, 0.5);
-    double l = f(rng) * std::ldexp(1.0, std::ilogb(h) - 52);
-    double s = h + l;
-    return pair(s, l - (s - h));
-}
-
 // Log-uniform magnitude in [a, b), random sign.
 inline double log_uniform(std::mt19937_64& rng, double a, double b)
 {
