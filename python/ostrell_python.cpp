@@ -133,6 +133,20 @@ py::str repr_of(const float128& x)
     return py::str(buf);
 }
 
+// The four arithmetic operators, then their in-place forms, on two values of
+// the bound class (other operand types get NotImplemented).
+template <class Class> void def_arithmetic(Class& cls)
+{
+    cls.def(py::self + py::self)
+        .def(py::self - py::self)
+        .def(py::self * py::self)
+        .def(py::self / py::self)
+        .def(py::self += py::self)
+        .def(py::self -= py::self)
+        .def(py::self *= py::self)
+        .def(py::self /= py::self);
+}
+
 } // namespace
 
 PYBIND11_MODULE(ostrell, m)
@@ -141,22 +155,17 @@ PYBIND11_MODULE(ostrell, m)
     m.doc() = "ostrell: 128-bit double-double arithmetic module";
 
     // 2. Float128.
-    py::class_<float128>(m, "Float128")
+    py::class_<float128> float128_class(m, "Float128");
+    float128_class
         .def(py::init<>())
         .def(py::init<double>())
         // str, bytes or bytearray; the parser stops at the first NUL.
         .def(py::init([](const std::string& s) { return float128(ostrell_from_string(s.c_str())); }))
         .def("to_string", &text_of)
         .def("__str__", &text_of)
-        .def("__repr__", &repr_of)
-        .def(py::self + py::self)
-        .def(py::self - py::self)
-        .def(py::self * py::self)
-        .def(py::self / py::self)
-        .def(py::self += py::self)
-        .def(py::self -= py::self)
-        .def(py::self *= py::self)
-        .def(py::self /= py::self)
+        .def("__repr__", &repr_of);
+    def_arithmetic(float128_class);
+    float128_class
         .def(py::self == py::self)
         .def(py::self != py::self)
         .def(py::self < py::self)
@@ -170,7 +179,8 @@ PYBIND11_MODULE(ostrell, m)
     // part.  A float or an int matches the (real, imag) float constructor
     // first, so only a complex (or an object convertible to complex alone)
     // reaches it.
-    py::class_<complex128>(m, "Complex128")
+    py::class_<complex128> complex128_class(m, "Complex128");
+    complex128_class
         .def(py::init<>())
         .def(py::init<double, double>(), py::arg("real"), py::arg("imag") = 0.0)
         .def(py::init<float128, float128>(), py::arg("real"), py::arg("imag") = float128())
@@ -179,15 +189,8 @@ PYBIND11_MODULE(ostrell, m)
         .def("imag", &complex128::imag)
         .def("to_string", &complex128::to_string)
         .def("__str__", &complex128::to_string)
-        .def("__repr__", &complex128::to_string)
-        .def(py::self + py::self)
-        .def(py::self - py::self)
-        .def(py::self * py::self)
-        .def(py::self / py::self)
-        .def(py::self += py::self)
-        .def(py::self -= py::self)
-        .def(py::self *= py::self)
-        .def(py::self /= py::self);
+        .def("__repr__", &complex128::to_string);
+    def_arithmetic(complex128_class);
 
     // 4. Module functions.  Where a name has two forms the Float128 form is
     // registered first, so a Float128 argument always selects it.
