@@ -182,6 +182,13 @@ static inline ostrell_t ostrell_sqrt(ostrell_t x)
     y = hi * r;
     y_lo = ostrell_exact_mul_err(hi, r, y) + lo * r;
     y2 = y * y;
+    if (_ostrell_isinf_d(y2)) {
+        /* Just below DBL_MAX the square of the first root can round up to
+         * infinity (and the steps give NaN): take the root of x/4 (exact
+         * scaling) and double it (exact). */
+        ostrell_t q = ostrell_sqrt(ostrell_from_hi_lo(hi * 0.25, lo * 0.25));
+        return _mm_mul_pd(q, _mm_set1_pd(2.0));
+    }
     y2_lo = ostrell_exact_mul_err(y, y, y2) + (2.0 * y) * y_lo;
     d = ((hi - y2) - y2_lo) + lo;
     cr = (d * 0.5) * r;

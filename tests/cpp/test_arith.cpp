@@ -295,6 +295,21 @@ TEST(Special, SqrtEdges)
     EXPECT_TRUE(std::isnan(test::hi(ostrell_sqrt(pair(NaN, 0)))));
 }
 
+// Just below DBL_MAX the square of the first root rounds to infinity; the
+// root must still be finite and accurate (it was NaN for the top two doubles).
+TEST(Special, SqrtAtTheTopOfTheRange)
+{
+    const double top = 0x1.fffffffffffffp+1023;
+    const ostrell_t xs[] = {pair(top, 0), pair(std::nextafter(top, 0.0), 0), pair(top, 0x1.fffffffffffffp+969),
+                            pair(top, -0x1p+960), pair(0x1.ffffffffffff0p+1023, 0x1p+960)};
+    for (ostrell_t x : xs) {
+        test::Mp ref;
+        test::Mp::of(ref.v, x);
+        mpfr_sqrt(ref.v, ref.v, MPFR_RNDN);
+        EXPECT_LT(test::err_units(ostrell_sqrt(x), ref.v), 4.0) << "sqrt " << test::hex(x) << " = " << test::hex(ostrell_sqrt(x));
+    }
+}
+
 TEST(Special, NegAndConstruction)
 {
     EXPECT_TRUE(same_bits(ostrell_neg(pair(0, 0)), pair(-0.0, -0.0)));
