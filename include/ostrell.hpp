@@ -40,6 +40,11 @@ public:
     bool operator<=(const float128& o) const { return ostrell_le(data, o.data) != 0; }
 
     float128 operator-() const { return ostrell_neg(data); }
+    float128 operator+() const { return *this; }
+
+    // The high part: the binary64 nearest the value for a normalised pair.
+    // Explicit, so that no existing expression converts through it.
+    explicit operator double() const { return _mm_cvtsd_f64(data); }
 
     // 32 significant digits; the formatter never writes past the 128 bytes.
     std::string to_string() const
@@ -97,5 +102,11 @@ inline const float128 sqrt2 = float128(_ostrell_from_raw(_ostrell_sqrt2_raw));
 inline const float128 ln2 = float128(_ostrell_from_raw(_ostrell_ln2_raw));
 
 } // namespace ostrell
+
+// Built-in-type conveniences, each in its own header.
+#include "ostrell_limits.hpp"
+#include "ostrell_literals.hpp"
+#include "ostrell_mixed.hpp"
+#include "ostrell_stream.hpp"
 
 #endif // OSTRELL_HPP

@@ -95,4 +95,7 @@ inline complex128 tanh(const complex128& z) { return sinh(z) / cosh(z); }
 
 } // namespace ostrell
 
+#include "ostrell_complex_ops.hpp"
+#include "ostrell_complex_stream.hpp"
+
 #endif // OSTRELL_COMPLEX_HPP

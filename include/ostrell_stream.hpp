@@ -1,0 +1,142 @@
+// ostrell_stream.hpp: float128 on standard streams.
+//
+// `os << x` writes the text of ostrell_to_string_prec: 32 significant digits
+// (to_string) while the stream keeps its default precision 6, otherwise the
+// stream's precision (clamped to 1..60).  std::showpos puts '+' before a text
+// without '-', std::uppercase gives "E", "INF", "NAN", and the field width
+// pads with the fill character (left, right, or after the sign for internal).
+//
+// `is >> x` reads one whitespace-delimited token and parses it with
+// ostrell_from_string.  The token must be a number as a whole (sign, digits
+// with an optional point, optional exponent with digits; or nan, inf,
+// infinity in any case); otherwise x becomes +0 and failbit is set, as for
+// double.  The parser itself never reports failure, hence the check here.
+#ifndef OSTRELL_STREAM_HPP
+#define OSTRELL_STREAM_HPP
+
+#include <cctype>
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "ostrell.hpp"
+
+namespace ostrell {
+
+// Significant digits for a stream: 32 at the default precision 6.
+inline int _stream_digits(const std::ios_base& s)
+{
+    std::streamsize p = s.precision();
+    if (p == 6)
+        return 32;
+    return p < 1 ? 1 : p > 60 ? 60 : static_cast<int>(p);
+}
+
+// The formatter's text of x with the stream's digits, showpos and uppercase.
+inline std::string _stream_text(const std::ios_base& s, const float128& x, bool plus)
+{
+    char buf[128];
+    ostrell_to_string_prec(buf, sizeof buf, x.data, _stream_digits(s));
+    std::string text = buf;
+    if (plus && text[0] != '-')
+        text.insert(0, 1, '+');
+    if (s.flags() & std::ios_base::uppercase)
+        for (char& c : text)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Writes text padded to the stream's width with its fill, then resets the width.
+template <class CharT, class Traits>
+std::basic_ostream<CharT, Traits>& _stream_put(std::basic_ostream<CharT, Traits>& os, const std::string& text)
+{
+    std::basic_string<CharT, Traits> out;
+    for (char c : text)
+        out.push_back(os.widen(c));
+    std::streamsize width = os.width();
+    if (width > 0 && static_cast<std::size_t>(width) > out.size()) {
+        std::ios_base::fmtflags adjust = os.flags() & std::ios_base::adjustfield;
+        bool sign = text[0] == '-' || text[0] == '+';
+        std::size_t at = adjust == std::ios_base::left ? out.size()
+                       : adjust == std::ios_base::internal && sign ? 1
+                       : 0;
+        out.insert(at, static_cast<std::size_t>(width) - out.size(), os.fill());
+    }
+    os.width(0);
+    return os << out;
+}
+
+template <class CharT, class Traits>
+std::basic_ostream<CharT, Traits>& operator<<(std::basic_ostream<CharT, Traits>& os, const float128& x)
+{
+    return _stream_put(os, _stream_text(os, x, (os.flags() & std::ios_base::showpos) != 0));
+}
+
+// Length of the number at the start of s by the grammar above; 0 if none.
+inline std::size_t _number_length(const char* s)
+{
+    const char* p = s;
+    if (*p == '+' || *p == '-')
+        p++;
+    auto word = [&p](const char* w) {
+        std::size_t n = 0;
+        while (w[n] && std::tolower(static_cast<unsigned char>(p[n])) == w[n])
+            n++;
+        return w[n] == '\0' ? n : 0;
+    };
+    if (std::size_t n = word("infinity"))
+        return static_cast<std::size_t>(p + n - s);
+    if (std::size_t n = word("inf"))
+        return static_cast<std::size_t>(p + n - s);
+    if (std::size_t n = word("nan"))
+        return static_cast<std::size_t>(p + n - s);
+    std::size_t digits = 0;
+    while (*p >= '0' && *p <= '9') {
+        p++;
+        digits++;
+    }
+    if (*p == '.') {
+        p++;
+        while (*p >= '0' && *p <= '9') {
+            p++;
+            digits++;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (*p == 'e' || *p == 'E') {
+        const char* e = p + 1;
+        if (*e == '+' || *e == '-')
+            e++;
+        if (*e >= '0' && *e <= '9') {
+            while (*e >= '0' && *e <= '9')
+                e++;
+            p = e;
+        }
+    }
+    return static_cast<std::size_t>(p - s);
+}
+
+template <class CharT, class Traits>
+std::basic_istream<CharT, Traits>& operator>>(std::basic_istream<CharT, Traits>& is, float128& x)
+{
+    std::basic_string<CharT, Traits> wide;
+    if (!(is >> wide))
+        return is;
+    std::string token;
+    for (CharT c : wide) {
+        char n = is.narrow(c, '\0');
+        token.push_back(n ? n : '?');
+    }
+    if (_number_length(token.c_str()) != token.size()) {
+        x = float128(0.0);
+        is.setstate(std::ios_base::failbit);
+        return is;
+    }
+    x = float128(ostrell_from_string(token.c_str()));
+    return is;
+}
+
+} // namespace ostrell
+
+#endif // OSTRELL_STREAM_HPP
