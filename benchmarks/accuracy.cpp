@@ -8,6 +8,12 @@
 // taken exactly (hi + lo in 2200-bit MPFR numbers).  A non-finite result for
 // a finite reference is counted separately, not folded into the statistics.
 //
+// Decimal text rows: parsing against the exact value of the text, printing
+// (32 truncated digits) against the exact value printed.  Rows where sampling
+// under-reports get a targeted worst-case search: the worst samples and
+// inputs dense near the known weak points (series cut-offs, ±1, multiples of
+// π/2), refined by random local steps; a second table gives both maxima.
+//
 //   accuracy [samples per row]      (default 20000; prints a Markdown table)
 #include <algorithm>
 #include <cmath>
@@ -165,7 +171,18 @@ struct Row {
     Mpfr2 ref2 = nullptr;
     double floor = 0;
     bool has_qd = true;
+    // Targeted search (unary rows): weak-point inputs and the row's bounds.
+    Gen weak;
+    double lo_bound = 0, hi_bound = 0;
 };
+
+// Sample maximum and searched maximum of one row, for the second table.
+struct Searched {
+    std::string fn, range;
+    double sample_max, searched_max;
+    std::string at;
+};
+std::vector<Searched> searched_rows;
 
 #ifdef OSTRELL_HAVE_QD
 dd_real to_qd(ostrell_t x)
@@ -198,11 +215,67 @@ dd_real qd_call(const std::string& fn, const dd_real& a, const dd_real& b)
 }
 #endif
 
+double unary_err(const Row& r, ostrell_t x)
+{
+    Mp a, ref(ref_prec);
+    set_pair(a, x);
+    r.ref1(ref, a, MPFR_RNDN);
+    if (!mpfr_number_p(ref)) return -1;
+    double hi, lo;
+    ostrell_extract(r.os1(x), &hi, &lo);
+    return err_units(hi, lo, ref, r.floor);
+}
+
+// Worst-case search for a unary row: the worst random samples and many
+// weak-point inputs (series cut-offs, ±1, multiples of π/2) are the starting
+// points; each is refined by random steps of relative size 2^-60 .. 2^-8
+// (with a random low part), kept when the error grows, inside the row's bounds.
+void search_row(const Row& r, std::vector<std::pair<double, ostrell_t>> starts, double sample_max, unsigned seed)
+{
+    Rng rng(seed);
+    const int weak_points = 4000, keep = 24, steps = 400;
+    for (int i = 0; i < weak_points; ++i) {
+        ostrell_t x = r.weak(rng);
+        double h, l;
+        ostrell_extract(x, &h, &l);
+        if (h > r.lo_bound && h < r.hi_bound) starts.push_back({unary_err(r, x), x});
+    }
+    std::sort(starts.begin(), starts.end(), [](const auto& p, const auto& q) { return p.first > q.first; });
+    if (starts.size() > size_t(keep)) starts.resize(keep);
+    double best = -1;
+    ostrell_t best_x = ostrell_from_double(0.0);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> scale(8, 60);
+    for (auto& [err, x] : starts) {
+        for (int k = 0; k < steps; ++k) {
+            double h, l;
+            ostrell_extract(x, &h, &l);
+            double step = std::ldexp(h, -scale(rng)) * unit(rng);
+            ostrell_t y = with_low(rng, h + step);
+            double yh, yl;
+            ostrell_extract(y, &yh, &yl);
+            if (!(yh > r.lo_bound && yh < r.hi_bound)) continue;
+            double e = unary_err(r, y);
+            if (e > err) {
+                err = e;
+                x = y;
+            }
+        }
+        if (err > best) {
+            best = err;
+            best_x = x;
+        }
+    }
+    searched_rows.push_back({r.fn, r.range, sample_max, std::max(best, sample_max), hex(best_x)});
+    std::fprintf(stderr, "searched %s %s: %.3g at %s\n", r.fn.c_str(), r.range.c_str(), best, hex(best_x).c_str());
+}
+
 void run_row(const Row& r, int samples, unsigned seed)
 {
     Rng rng(seed);
     Stats os, qd;
     Mp a, b, ref(ref_prec);
+    std::vector<std::pair<double, ostrell_t>> worst; // (error, input) of the worst samples
     for (int i = 0; i < samples; ++i) {
         ostrell_t x = r.gen_a(rng), y = r.arity == 2 ? r.gen_b(rng) : ostrell_from_double(0.0);
         set_pair(a, x);
@@ -214,7 +287,15 @@ void run_row(const Row& r, int samples, unsigned seed)
         double hi, lo;
         ostrell_extract(got, &hi, &lo);
         std::string args = r.arity == 1 ? hex(x) : hex(x) + ", " + hex(y);
-        os.see(err_units(hi, lo, ref, r.floor), args);
+        double e = err_units(hi, lo, ref, r.floor);
+        os.see(e, args);
+        if (r.weak && std::isfinite(e)) {
+            worst.push_back({e, x});
+            if (worst.size() > 64) {
+                std::sort(worst.begin(), worst.end(), [](const auto& p, const auto& q) { return p.first > q.first; });
+                worst.resize(24);
+            }
+        }
 #ifdef OSTRELL_HAVE_QD
         if (r.has_qd) {
             dd_real q = qd_call(r.fn, to_qd(x), to_qd(y));
@@ -229,6 +310,7 @@ void run_row(const Row& r, int samples, unsigned seed)
     std::printf("| %s | %s | %s | %s |\n", r.fn.c_str(), r.range.c_str(), os.max_median().c_str(), q.c_str());
     std::fprintf(stderr, "worst %s %s: %.3g at %s\n", r.fn.c_str(), r.range.c_str(), os.worst, os.worst_args.c_str());
     std::fflush(stdout);
+    if (r.weak) search_row(r, worst, os.e.empty() ? 0.0 : *std::max_element(os.e.begin(), os.e.end()), seed + 1000);
 }
 
 // ---- complex rows ----------------------------------------------------------
@@ -410,8 +492,27 @@ std::vector<Row> real_rows()
             return (g() & 1) ? ostrell_neg(x) : x;
         };
     };
+    // c + |c| 2^-k u (or 2^-k u at c = 0) for a centre c drawn from the list,
+    // k uniform in [kmin, kmax], u uniform in (-1, 1): dense near weak points
+    auto around = [](std::vector<double> centres, int kmin, int kmax) {
+        return [=](Rng& g) {
+            double c = centres[std::uniform_int_distribution<size_t>(0, centres.size() - 1)(g)];
+            double d = std::ldexp(std::uniform_real_distribution<double>(-1.0, 1.0)(g),
+                                  -std::uniform_int_distribution<int>(kmin, kmax)(g));
+            return with_low(g, c == 0 ? d : c + std::fabs(c) * d);
+        };
+    };
+    const double half_pi = 1.5707963267948966;
+    std::vector<double> zeros_sin_cos;
+    for (int k = -4; k <= 4; ++k) zeros_sin_cos.push_back(k * half_pi);
     Gen none = [](Rng&) { return ostrell_from_double(0.0); };
     std::vector<Row> rows;
+    // the last row also gets a targeted worst-case search inside (lo, hi)
+    auto search = [&](double lo, double hi, Gen weak) {
+        rows.back().weak = weak;
+        rows.back().lo_bound = lo;
+        rows.back().hi_bound = hi;
+    };
     auto r1 = [&](const char* fn, const char* range, Gen g, Os1 f, Mpfr1 ref, double floor = 0) {
         Row r{fn, range, 1, g, none};
         r.os1 = f;
@@ -435,6 +536,7 @@ std::vector<Row> real_rows()
     r1("sqrt", "2^[-968,1023]", lu(-968, 1023, true), ostrell_sqrt, mpfr_sqrt);
     r1("sqrt", "tiny x, 2^[-1074,-969]", lu(-1074, -969, true), ostrell_sqrt, mpfr_sqrt);
     r1("exp", "(-1, 1)", un(-1, 1), ostrell_exp, mpfr_exp);
+    search(-1, 1, around({0.0, -1.0, 1.0, -0.5, 0.5}, 1, 60));
     r1("exp", "(-665, 709)", un(-665, 709), ostrell_exp, mpfr_exp);
     r1("exp", "tiny results, (-708, -665): low part subnormal", un(-708, -665), ostrell_exp, mpfr_exp);
     r1("exp", "subnormal results, (-745, -709)", un(-745, -709), ostrell_exp, mpfr_exp);
@@ -442,22 +544,30 @@ std::vector<Row> real_rows()
     r1("log", "top binade, 2^1023 * [1, 2)", lu(1023, 1023, true), ostrell_log, mpfr_log);
     r1("log", "tiny x, 2^[-1074,-969]", lu(-1074, -969, true), ostrell_log, mpfr_log);
     r1("log", "(0.5, 2), abs. where \\|f\\| < 1", un(0.5, 2), ostrell_log, mpfr_log, 1.0);
+    search(0.5, 2, around({1.0, 0.5, 2.0}, 1, 60));
     r1("log", "\\|x-1\\| < 2^-20 (relative)", un(1 - 0x1p-20, 1 + 0x1p-20), ostrell_log, mpfr_log);
     r2("pow", "x in 2^[-10,10], y in (-30, 30)", lu(-10, 10, true), un(-30, 30), ostrell_pow, mpfr_pow);
     r1("sin", "(-2π, 2π), abs. where \\|f\\| < 1", un(-6.283, 6.283), ostrell_sin, mpfr_sin, 1.0);
+    search(-6.283, 6.283, around(zeros_sin_cos, 1, 60));
     r1("sin", "\\|x-π\\| < 2^-20 (relative)", un(3.14159265358979 - 0x1p-20, 3.14159265358979 + 0x1p-20), ostrell_sin, mpfr_sin);
     r1("sin", "\\|x\\| in [2^20, 2^50), abs. where \\|f\\| < 1", band(0x1p20, 0x1p50), ostrell_sin, mpfr_sin, 1.0);
     r1("cos", "(-2π, 2π), abs. where \\|f\\| < 1", un(-6.283, 6.283), ostrell_cos, mpfr_cos, 1.0);
+    search(-6.283, 6.283, around(zeros_sin_cos, 1, 60));
     r1("cos", "\\|x\\| in [2^20, 2^50), abs. where \\|f\\| < 1", band(0x1p20, 0x1p50), ostrell_cos, mpfr_cos, 1.0);
     r1("tan", "(-π/2, π/2)", un(-1.5707, 1.5707), ostrell_tan, mpfr_tan);
+    search(-1.5707, 1.5707, around({0.0, -1.5707, 1.5707, -0.7853981633974483, 0.7853981633974483}, 1, 60));
     r1("tan", "\\|x\\| in [2^20, 2^50), abs. where \\|f\\| < 1", band(0x1p20, 0x1p50), ostrell_tan, mpfr_tan, 1.0);
     r1("atan", "±2^[-30,30]", lu(-30, 30), ostrell_atan, mpfr_atan);
+    search(-0x1p31, 0x1p31, around({-1.0, 1.0, 0.0}, 1, 60));
     r1("asin", "(-1, 1)", un(-1, 1), ostrell_asin, mpfr_asin);
+    search(-1, 1, around({-1.0, 1.0, 0.0, -0.5, 0.5}, 1, 60));
     r1("asin", "1 - \\|x\\| in 2^[-40,-20]", near_one(20, 40), ostrell_asin, mpfr_asin);
     r1("acos", "(-1, 1)", un(-1, 1), ostrell_acos, mpfr_acos);
+    search(-1, 1, around({-1.0, 1.0, 0.0, -0.5, 0.5}, 1, 60));
     r1("acos", "1 - \\|x\\| in 2^[-40,-20]", near_one(20, 40), ostrell_acos, mpfr_acos);
     r2("atan2", "±2^[-20,20] both", lu(-20, 20), lu(-20, 20), ostrell_atan2, mpfr_atan2);
     r1("sinh", "(-1, 1)", un(-1, 1), ostrell_sinh, mpfr_sinh);
+    search(-1, 1, around({-1e-4, 1e-4, 0.0, -1.0, 1.0}, 1, 60));
     r1("sinh", "\\|x\\| < 10^-4 (series)", un(-1e-4, 1e-4), ostrell_sinh, mpfr_sinh);
     r1("sinh", "\\|x\\| in [10^-4, 10^-2)", band(1e-4, 1e-2), ostrell_sinh, mpfr_sinh);
     r1("sinh", "\\|x\\| in [1, 665)", band(1, 665), ostrell_sinh, mpfr_sinh);
@@ -465,10 +575,92 @@ std::vector<Row> real_rows()
     r1("cosh", "(-665, 709)", un(-665, 709), ostrell_cosh, mpfr_cosh);
     r1("cosh", "x in (-709, -665)", un(-709, -665), ostrell_cosh, mpfr_cosh);
     r1("tanh", "(-1, 1)", un(-1, 1), ostrell_tanh, mpfr_tanh);
+    search(-1, 1, around({-1e-4, 1e-4, 0.0, -1.0, 1.0}, 1, 60));
     r1("tanh", "\\|x\\| < 10^-4 (series)", un(-1e-4, 1e-4), ostrell_tanh, mpfr_tanh);
     r1("tanh", "\\|x\\| in [10^-4, 10^-2)", band(1e-4, 1e-2), ostrell_tanh, mpfr_tanh);
     r1("tanh", "\\|x\\| in [1, 40)", band(1, 40), ostrell_tanh, mpfr_tanh);
     return rows;
+}
+
+
+// ---- decimal text rows -----------------------------------------------------
+
+// |got - ref| / |ref| in units of 2^-104 for two MPFR numbers.
+double err_mp(mpfr_t got, mpfr_t ref)
+{
+    Mp d;
+    mpfr_sub(d, got, ref, MPFR_RNDN);
+    if (!mpfr_zero_p(ref)) mpfr_div(d, d, ref, MPFR_RNDN);
+    mpfr_abs(d, d, MPFR_RNDN);
+    mpfr_mul_2si(d, d, 104, MPFR_RNDN);
+    return mpfr_get_d(d, MPFR_RNDN);
+}
+
+// n random decimal digits, the first non-zero.
+std::string digits(Rng& rng, int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(char('0' + (i == 0 ? 1 + rng() % 9 : rng() % 10)));
+    return s;
+}
+
+// Parsing: the exact value of the text (MPFR reads it at 2200 bits) against
+// ostrell_from_string of the same text.
+void run_parse_row(const char* range, std::function<std::string(Rng&)> gen, int samples, unsigned seed)
+{
+    Rng rng(seed);
+    Stats os;
+    Mp ref, got;
+    for (int i = 0; i < samples; ++i) {
+        std::string text = gen(rng);
+        mpfr_set_str(ref, text.c_str(), 10, MPFR_RNDN);
+        set_pair(got, ostrell_from_string(text.c_str()));
+        os.see(err_mp(got, ref), text);
+    }
+    std::printf("| parse | %s | %s | - | - |\n", range, os.max_median().c_str());
+    std::fprintf(stderr, "worst parse %s: %.3g at \"%s\"\n", range, os.worst, os.worst_args.c_str());
+    std::fflush(stdout);
+}
+
+// Printing: the exact value of the 32-digit text of x against x.
+void run_print_row(const char* range, Gen gen, int samples, unsigned seed)
+{
+    Rng rng(seed);
+    Stats os;
+    Mp ref, got;
+    char buf[128];
+    for (int i = 0; i < samples; ++i) {
+        ostrell_t x = gen(rng);
+        ostrell_to_string(buf, sizeof buf, x);
+        set_pair(ref, x);
+        mpfr_set_str(got, buf, 10, MPFR_RNDN);
+        os.see(err_mp(got, ref), hex(x) + " -> " + buf);
+    }
+    std::printf("| print (32 digits) | %s | %s | - | - |\n", range, os.max_median().c_str());
+    std::fprintf(stderr, "worst print %s: %.3g at %s\n", range, os.worst, os.worst_args.c_str());
+    std::fflush(stdout);
+}
+
+void run_text_rows(int samples, unsigned& seed)
+{
+    auto sci = [](int emin, int emax) {
+        return [=](Rng& g) {
+            int e = std::uniform_int_distribution<int>(emin, emax)(g);
+            if (g() & 1) e = -e;
+            std::string d = digits(g, 32);
+            return d.substr(0, 1) + "." + d.substr(1) + "e" + std::to_string(e);
+        };
+    };
+    auto integer = [](int nmin, int nmax) {
+        return [=](Rng& g) { return digits(g, std::uniform_int_distribution<int>(nmin, nmax)(g)); };
+    };
+    auto lu = [](int lo, int hi) { return [=](Rng& g) { return log_uniform(g, lo, hi); }; };
+    run_parse_row("32 digits, exponent in [-22, 22]", sci(0, 22), samples, seed++);
+    run_parse_row("integers of 16 to 40 digits", integer(16, 40), samples, seed++);
+    run_parse_row("32 digits, \\|exponent\\| in [23, 300]", sci(23, 300), samples, seed++);
+    run_print_row("\\|x\\| in 2^[-13, 49] (fixed notation)", lu(-13, 49), samples, seed++);
+    run_print_row("\\|x\\| in 2^[50, 996] (scientific, large)", lu(50, 996), samples, seed++);
+    run_print_row("\\|x\\| in 2^[-996, -14] (scientific, small)", lu(-996, -14), samples, seed++);
 }
 
 } // namespace
@@ -480,7 +672,8 @@ int main(int argc, char** argv)
     std::time_t t = std::time(nullptr);
     std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&t));
     std::printf("Errors in units of 2^-104 (relative; complex: normwise relative) against MPFR at %d bits,\n"
-                "%d random inputs per row (fixed seeds), %s. Inputs are normalised pairs with a random low part.\n"
+                "%d random inputs per row (std::mt19937_64 seeded with the row number, 1, 2, ...), %s.\n"
+                "Inputs are normalised pairs with a random low part. Maxima are sample maxima.\n"
                 "Rerun: cmake --build build -j2 --target accuracy && build/benchmarks/accuracy %d\n\n",
                 int(ref_prec), samples, date, samples);
     std::printf("| function | range | ostrell max | ostrell median | QD dd_real max | QD dd_real median |\n");
@@ -490,5 +683,14 @@ int main(int argc, char** argv)
 #ifdef OSTRELL_ACCURACY_COMPLEX
     for (const CRow& r : complex_rows()) run_crow(r, samples, seed++);
 #endif
+    run_text_rows(samples, seed);
+
+    std::printf("\nTargeted worst-case search (seed 1000 + the row's seed): the worst samples and\n"
+                "4000 inputs dense near the weak points, each refined by 400 random steps.\n\n");
+    std::printf("| function | range | sample max | searched max | at (hi, lo) |\n");
+    std::printf("|---|---|---:|---:|---|\n");
+    for (const Searched& r : searched_rows)
+        std::printf("| %s | %s | %s | %s | `%s` |\n", r.fn.c_str(), r.range.c_str(), Stats::fmt(r.sample_max).c_str(),
+                    Stats::fmt(r.searched_max).c_str(), r.at.c_str());
     return 0;
 }
