@@ -102,3 +102,8 @@ def test_tan_at_the_stored_half_pi_is_infinite():
         ref = mpmath.tan(mpmath.mpf(hi) + mpmath.mpf(lo))
         assert -7e32 < ref < -6e32, (hx(hi, lo), ref)
     assert c99("tan", PI / 2) == math.tan(PI / 2) == pytest.approx(1.633123935319537e16)
+
+
+def test_c99_rint_rounds_a_half_to_even_like_python_round():
+    for x in (2.5, -2.5, 0.5):
+        assert c99("rint", x) == round(x) != float(str(ostrell.round(F(x))))
