@@ -10,7 +10,8 @@
 // ostrell_from_string.  The token must be a number as a whole (sign, digits
 // with an optional point, optional exponent with digits; or nan, inf,
 // infinity in any case); otherwise x becomes +0 and failbit is set, as for
-// double.  The parser itself never reports failure, hence the check here.
+// double.  No token at all (end of input) sets failbit and leaves x alone.
+// The parser itself never reports failure, hence the check here.
 #ifndef OSTRELL_STREAM_HPP
 #define OSTRELL_STREAM_HPP
 
