@@ -82,7 +82,7 @@ def _cases():
             yield pytest.param(case, id=f"{row}: {case[0]}{case[1]}")
 
 
-@pytest.mark.parametrize("case", _cases())
+@pytest.mark.parametrize("case", list(_cases()))
 def test_row(case):
     name, args, (hi, lo), want_c99, want_python = case
     got = getattr(ostrell, name)(*(F(a) for a in args))
