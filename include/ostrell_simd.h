@@ -57,6 +57,7 @@
  *   opaque(x)                x, hidden from the optimiser (the product barrier)
  *   lt le gt ge eq           ordered compares (false on NaN) -> m
  *   nle ne                   not (a <= b), a != b: true on NaN -> m
+ *   ord                      neither a nor b is NaN -> m
  *   mzero mor mand many      empty mask, or, and, "any lane set"
  *   blend(m, a, b)           b in the lanes of m, a elsewhere
  */
@@ -96,6 +97,7 @@
 #define _osv_eq _OSV(eq)
 #define _osv_nle _OSV(nle)
 #define _osv_ne _OSV(ne)
+#define _osv_ord _OSV(ord)
 #define _osv_mzero _OSV(mzero)
 #define _osv_mor _OSV(mor)
 #define _osv_mand _OSV(mand)
