@@ -131,9 +131,8 @@ enum { _OSTRELL_STORE_UNALIGNED, _OSTRELL_STORE_ALIGNED, _OSTRELL_STORE_STREAM }
 /* The scalar kernel on rows [0, n): the fallback of the vector bodies for
  * flagged blocks, the peeled head and the tail.  Out of line and baseline
  * (see ostrell_simd.h, rule 4). */
-static _OSTRELL_OUTLINE void _ostrell_batch_rows_arith(int op, const double* a,
-                                                               const double* b, double* out,
-                                                               size_t n)
+static _OSTRELL_OUTLINE void _ostrell_batch_rows_arith(int op, const double* a, const double* b,
+                                                        double* out, size_t n)
 {
     switch (op) {
     case _OSTRELL_OP_ADD: _OSTRELL_BATCH_ROWS2(ostrell_add, a, b, out, n); break;

@@ -44,6 +44,12 @@
  *    Kernels are lane-wise, so the order never matters; a kernel that needs
  *    row positions must not rely on it.
  *
+ * Adding a vector function: a generic body header (like ostrell_batch_arith.h)
+ * composing the primitives below and those of ostrell_simd_dd.h, listed in
+ * ostrell_batch_bodies.h; an out-of-line scalar row loop for its flagged
+ * blocks, head and tail (like _ostrell_batch_rows_arith); the public pair in
+ * ostrell_batch.h switching on the path; a bit-for-bit test on every path.
+ *
  * Primitives every instruction set defines (d: vector of doubles, m: lane mask,
  * dd: struct { d hi, lo; }):
  *   load_rows(p)             LANES rows from p (any alignment of double) -> dd

@@ -2,16 +2,19 @@
  * rows, lane by lane the scalar kernels' operation sequence.
  *
  * A generic body: no include guard; included once per instruction set with
- * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h).  Each
- * function ORs into *m the lanes where the scalar kernel could take a branch
- * the vector code does not follow; the caller recomputes those rows with the
- * scalar kernel.  The lanes of *m are never cleared.
+ * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h).  A function
+ * with a mask argument ORs into *m (never clearing a lane) the lanes where the
+ * scalar kernel could take a branch the vector code does not follow; the
+ * caller recomputes those rows with the scalar function.  The others follow
+ * every branch of their scalar kernel (by blends).
  */
 
 #define _OSV_INLINE static inline _OSV_TARGET _OSTRELL_ALWAYS_INLINE
 
 /* Above this a factor may be pre-scaled by the scalar product error
- * (6.7e299 = 0x1.001e0e03dbf7p+996, the literal of ostrell.h). */
+ * (6.7e299 = 0x1.001e0e03dbf7p+996, the literal of ostrell.h).  Flagging every
+ * such factor (not only with the other factor below 1) is a superset that
+ * also catches infinite factors. */
 #define _OSTRELL_SIMD_MUL_ERR_BIG 0x1.001e0e03dbf7p+996
 
 /* err with a + b = s + err exactly, for s = fl(a + b) (two-sum, the steps of
