@@ -25,6 +25,7 @@ flag_sets=(
     "-O0 -march=haswell -ffp-contract=fast"
     "-O1 -march=haswell -ffp-contract=on"
     "-O3 -march=haswell -ffp-contract=on"
+    "-O0 -march=native"
 )
 sets=$(IFS=';'; echo "${flag_sets[*]}")
 
