@@ -67,6 +67,11 @@ for cc in gcc clang; do
     done
 done
 for so in "$@"; do
+    if [ ! -f "$so" ]; then
+        echo "FAIL '$so': no such shared object"
+        status=1
+        continue
+    fi
     n=$(fused "$so")
     if [ "$n" != 0 ]; then
         echo "FAIL $so: $n fused multiply-add instructions"
