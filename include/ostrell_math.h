@@ -86,21 +86,27 @@ static inline ostrell_t ostrell_round(ostrell_t x)
 }
 
 /* a - trunc(a / b) * b: the remainder has the sign of the dividend.
- * A finite dividend over a finite non-zero divisor whose quotient overflows
- * has no remainder this precision can give: NaN, as for the other
- * undefined cases, rather than the infinity the last step would make. */
+ * A finite dividend over a finite non-zero divisor whose quotient overflows,
+ * or whose truncated quotient times the divisor does (a dividend next to
+ * the largest binary64), has no remainder this precision can give:
+ * NaN, as for the other undefined cases, rather than the infinity the last
+ * step would make. */
 static inline ostrell_t ostrell_fmod(ostrell_t a, ostrell_t b)
 {
-    double a_hi, a_lo, b_hi, b_lo, q_hi, q_lo;
-    ostrell_t q = ostrell_div(a, b);
+    double a_hi, a_lo, b_hi, b_lo, q_hi, q_lo, qb_hi, qb_lo;
+    int finite_operands;
+    ostrell_t q = ostrell_div(a, b), qb;
     ostrell_extract(a, &a_hi, &a_lo);
     ostrell_extract(b, &b_hi, &b_lo);
     ostrell_extract(q, &q_hi, &q_lo);
-    if (_ostrell_isinf_d(q_hi) && !_ostrell_isinf_d(a_hi) && !_ostrell_isinf_d(b_hi)
-        && !(b_hi == 0.0 && b_lo == 0.0))
+    finite_operands = !_ostrell_isinf_d(a_hi) && !_ostrell_isinf_d(b_hi) && !(b_hi == 0.0 && b_lo == 0.0);
+    if (_ostrell_isinf_d(q_hi) && finite_operands)
         return ostrell_from_double(_ostrell_nan());
-    q = ostrell_trunc(q);
-    return ostrell_sub(a, ostrell_mul(q, b));
+    qb = ostrell_mul(ostrell_trunc(q), b);
+    ostrell_extract(qb, &qb_hi, &qb_lo);
+    if (_ostrell_isinf_d(qb_hi) && finite_operands)
+        return ostrell_from_double(_ostrell_nan());
+    return ostrell_sub(a, qb);
 }
 
 /* ======== exponential, logarithm, power ================================= */
