@@ -174,7 +174,8 @@ f64_array from_float64(const f64_in& x)
 }
 
 // The binary64 nearest to each row's value: hi + lo rounded once is the
-// correctly rounded sum of the two parts.
+// correctly rounded sum of the two parts.  A zero low part gives the high
+// part as it is, so (-0, +0) stays -0 and a NaN keeps its bits.
 f64_array to_float64(const f64_in& a)
 {
     require_pairs(a);
@@ -184,7 +185,7 @@ f64_array to_float64(const f64_in& a)
     double* po = out.mutable_data();
     compute(n, [&] {
         for (std::size_t i = 0; i < n; ++i)
-            po[i] = p[2 * i] + p[2 * i + 1];
+            po[i] = p[2 * i + 1] == 0.0 ? p[2 * i] : p[2 * i] + p[2 * i + 1];
     });
     return out;
 }
