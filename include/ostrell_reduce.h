@@ -211,6 +211,12 @@ static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const doubl
         }                                                                      \
     }
 
+/* unpacklo/unpackhi through their all-lanes masked form: the same
+ * instruction, but GCC 12's plain form passes an undefined vector that
+ * -Wmaybe-uninitialized reports. */
+#define _OSTRELL_UNLO512(a, b) _mm512_mask_unpacklo_pd((a), 0xFF, (a), (b))
+#define _OSTRELL_UNHI512(a, b) _mm512_mask_unpackhi_pd((a), 0xFF, (a), (b))
+
 #define _OSTRELL_PERM2 {0, 1}
 #define _OSTRELL_PERM4 {0, 2, 1, 3}
 #define _OSTRELL_PERM8 {0, 4, 1, 5, 2, 6, 3, 7}
@@ -240,7 +246,7 @@ _ostrell_reduce_f64_avx512(_ostrell_reduce_lanes* L, const double* x, size_t nbl
 static __attribute__((target("avx512f"), noinline, unused)) void
 _ostrell_reduce_rows_avx512(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
     _OSTRELL_REDUCE_ROWS_BODY(__m512d, 8, _OSTRELL_PERM8, _mm512_loadu_pd, _mm512_storeu_pd,
-                              _mm512_add_pd, _mm512_sub_pd, _mm512_unpacklo_pd, _mm512_unpackhi_pd)
+                              _mm512_add_pd, _mm512_sub_pd, _OSTRELL_UNLO512, _OSTRELL_UNHI512)
 
 /* Runs the vector loop of the path over n / 16 whole blocks of binary64
  * values and returns how many values it took. */
