@@ -9,6 +9,9 @@
 #include "ostrell_reduce.h"
 #include "test_util.hpp"
 
+extern "C" void c_reductions(int isa, const double* x, const double* a, const double* b, size_t n,
+                             double* out);
+
 namespace {
 
 using test::hex;
@@ -89,6 +92,11 @@ TEST(Reduce, EveryPathGivesTheBaselineBits)
         ostrell_t dot = ostrell_dot_rows_isa(OSTRELL_ISA_SSE2, a.data(), b.data(), n);
         for (ostrell_isa isa : kPaths) {
             if (!ostrell_isa_supported(isa)) continue;
+            double c[6];  // the C build of the same path
+            c_reductions(isa, x.data(), a.data(), b.data(), n, c);
+            EXPECT_TRUE(same_bits(test::pair(c[0], c[1]), sum_f64)) << path_name(isa) << " C sum_f64 n " << n;
+            EXPECT_TRUE(same_bits(test::pair(c[2], c[3]), sum_rows)) << path_name(isa) << " C sum_rows n " << n;
+            EXPECT_TRUE(same_bits(test::pair(c[4], c[5]), dot)) << path_name(isa) << " C dot_rows n " << n;
             EXPECT_TRUE(same_bits(ostrell_sum_f64_isa(isa, x.data(), n), sum_f64))
                 << path_name(isa) << " sum_f64 n " << n << ": " << first_values(x.data(), n);
             EXPECT_TRUE(same_bits(ostrell_sum_rows_isa(isa, a.data(), n), sum_rows))
