@@ -244,7 +244,7 @@ def test_sum_of_rows_on_cancelling_data(n):
     rng = np.random.default_rng(n + 1)
     x = normalised(cancelling(n, rng), rng)
     parts = x.ravel().tolist()
-    check_sum(onp.sum(x), exact(parts), exact(np.abs(x).ravel().tolist()), 2 * n)
+    check_sum(onp.sum(x), exact(parts), exact(np.abs(x).ravel().tolist()), n)
 
 
 @pytest.mark.parametrize("n", [5, 100, 3000])
@@ -256,7 +256,7 @@ def test_dot_on_cancelling_products(n):
                 for (ah, al), (bh, bl) in zip(a.tolist(), b.tolist())]
     abs_sum = sum(abs(p) for p in products)
     # plus the product's own error, at most 4 u^2 of each product
-    check_sum(onp.dot(a, b), sum(products), abs_sum, 2 * n, extra=4 * U * U * abs_sum)
+    check_sum(onp.dot(a, b), sum(products), abs_sum, n, extra=4 * U * U * abs_sum)
 
 
 def test_sums_exact_where_nothing_rounds():
