@@ -110,17 +110,6 @@ def test_any_layout_gives_the_rows_of_its_contiguous_copy(layout):
     assert bits(onp.sum(y)).tolist() == bits(onp.sum(want)).tolist()
 
 
-def test_results_are_fresh_arrays_and_inputs_unchanged():
-    x = sample(100, 7)
-    before = x.copy()
-    for name in UNARY:
-        r = getattr(onp, name)(x)
-        assert r.shape == x.shape and r.dtype == np.float64 and r.flags.c_contiguous
-        assert not np.shares_memory(r, x)
-    assert np.array_equal(bits(x), bits(before))
-    assert onp.exp(np.zeros((0, 2))).shape == (0, 2)
-
-
 # ---- conversions -------------------------------------------------------------------
 
 def awkward_pairs():
@@ -233,54 +222,30 @@ def check_sum(row, want, abs_sum, n, *, extra=Fraction(0)):
     assert err <= bound(n, abs_sum) + extra, (hx([row]), float(err), float(want))
 
 
-@pytest.mark.parametrize("n", [1, 15, 16, 17, 1000, 20001])
-def test_sum_float64_on_cancelling_data(n):
-    x = cancelling(n, np.random.default_rng(n))
+@pytest.mark.parametrize("n", [1, 17, 1000, 20001])
+def test_sums_on_cancelling_data(n):
+    rng = np.random.default_rng(n)
+    x = cancelling(n, rng)
     check_sum(onp.sum_float64(x), exact(x.tolist()), exact(abs(x).tolist()), n)
-
-
-@pytest.mark.parametrize("n", [3, 33, 5000])
-def test_sum_of_rows_on_cancelling_data(n):
-    rng = np.random.default_rng(n + 1)
-    x = normalised(cancelling(n, rng), rng)
-    parts = x.ravel().tolist()
-    check_sum(onp.sum(x), exact(parts), exact(np.abs(x).ravel().tolist()), n)
-
-
-@pytest.mark.parametrize("n", [5, 100, 3000])
-def test_dot_on_cancelling_products(n):
-    rng = np.random.default_rng(n + 2)
-    a = normalised(cancelling(n, rng), rng)
+    rows = normalised(x, rng)
+    check_sum(onp.sum(rows), exact(rows.ravel().tolist()), exact(np.abs(rows).ravel().tolist()), n)
     b = normalised(rng.uniform(0.5, 2.0, n), rng)
     products = [(Fraction(ah) + Fraction(al)) * (Fraction(bh) + Fraction(bl))
-                for (ah, al), (bh, bl) in zip(a.tolist(), b.tolist())]
+                for (ah, al), (bh, bl) in zip(rows.tolist(), b.tolist())]
     abs_sum = sum(abs(p) for p in products)
     # plus the product's own error, at most 4 u^2 of each product
-    check_sum(onp.dot(a, b), sum(products), abs_sum, n, extra=4 * U * U * abs_sum)
+    check_sum(onp.dot(rows, b), sum(products), abs_sum, n, extra=4 * U * U * abs_sum)
 
 
-def test_sums_exact_where_nothing_rounds():
+def test_sums_exact_and_special():
+    # (the kernels' special cases are tested per path in C++)
     x = np.array([1e16, 1.0, -1e16, 3.0, 2.0 ** -60])
     assert onp.sum_float64(x).tolist() == [4.0, 2.0 ** -60]
-    assert onp.sum_float64(np.arange(1.0, 10 ** 5 + 1)).tolist() == [5000050000.0, 0.0]
     assert onp.sum(onp.from_float64(x)).tolist() == [4.0, 2.0 ** -60]
-
-
-@pytest.mark.parametrize("values, want", [
-    ([], 0.0), ([-0.0, -0.0], 0.0), ([1.0, math.inf, 2.0], math.inf),
-    ([-math.inf, 1.0], -math.inf), ([math.inf, -math.inf], math.nan), ([1.0, math.nan], math.nan),
-    ([1e308, 1e308], math.inf), ([-1e308] * 40, -math.inf),
-])
-def test_sums_of_special_values(values, want):
-    for row in (onp.sum_float64(values), onp.sum(onp.from_float64(values)),
-                onp.dot(onp.from_float64(values), onp.from_float64(np.ones(len(values))))):
-        h, l = row.tolist()
-        assert (math.isnan(h) if math.isnan(want) else struct.pack("<d", h) == struct.pack("<d", want)), (values, row)
-        assert l == 0.0 or math.isnan(want)
-
-
-def test_sum_of_rows_sees_a_nan_low_part():
+    assert onp.sum_float64([]).tolist() == [0.0, 0.0]
+    assert onp.sum_float64([1.0, math.inf]).tolist() == [math.inf, 0.0]
     assert math.isnan(onp.sum([[1.0, 0.0], [2.0, math.nan]])[0])
+    assert math.isnan(onp.dot([[math.inf, 0.0]], [[0.0, 0.0]])[0])
 
 
 # ---- errors --------------------------------------------------------------------------
