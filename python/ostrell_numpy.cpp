@@ -19,11 +19,13 @@
 #include <vector>
 
 #include "ostrell.hpp"
+#include "ostrell_complex.hpp"
 #include "ostrell_batch.h"
 #include "ostrell_io.h"
 #include "ostrell_reduce.h"
 
 namespace py = pybind11;
+using ostrell::complex128;
 using ostrell::float128;
 
 namespace {
@@ -142,6 +144,41 @@ f64_array to_rows(const py::iterable& values)
         push_row(held, item.cast<const float128&>().data);
     }
     return rows_from(held);
+}
+
+// Complex128 objects as (N, 4) rows: real high, real low, imaginary high,
+// imaginary low; and back.  Bits unchanged both ways.
+f64_array to_complex_rows(const py::iterable& values)
+{
+    const py::object cls = py::module_::import("ostrell").attr("Complex128");
+    std::vector<double> held;
+    for (py::handle item : values) {
+        if (!py::isinstance(item, cls))
+            throw py::type_error("to_complex_rows: every item must be an ostrell.Complex128, not "
+                                 + std::string(py::str(py::type::of(item).attr("__name__"))));
+        const complex128& z = item.cast<const complex128&>();
+        push_row(held, z.data.real);
+        push_row(held, z.data.imag);
+    }
+    f64_array out({py::ssize_t(held.size() / 4), py::ssize_t(4)});
+    if (!held.empty())
+        std::memcpy(out.mutable_data(), held.data(), held.size() * sizeof(double));
+    return out;
+}
+
+py::list from_complex_rows(const f64_in& a)
+{
+    if (a.ndim() != 2 || a.shape(1) != 4)
+        throw std::runtime_error("Input must have shape (N, 4)");
+    const std::size_t n = rows_of(a);
+    const double* p = a.data();
+    py::list out(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        ostrell_complex z = {ostrell_from_hi_lo(p[4 * i], p[4 * i + 1]),
+                             ostrell_from_hi_lo(p[4 * i + 2], p[4 * i + 3])};
+        out[i] = py::cast(complex128(z));
+    }
+    return out;
 }
 
 // One Float128 per row, the pair taken as it is (no renormalisation).
@@ -302,6 +339,9 @@ PYBIND11_MODULE(ostrell_numpy, m)
     // Conversions.
     m.def("to_rows", &to_rows, "(N, 2) rows of an iterable of ostrell.Float128, bit for bit");
     m.def("from_rows", &from_rows, "one ostrell.Float128 per row, bit for bit");
+    m.def("to_complex_rows", &to_complex_rows,
+          "(N, 4) rows (real hi, real lo, imag hi, imag lo) of an iterable of ostrell.Complex128");
+    m.def("from_complex_rows", &from_complex_rows, "one ostrell.Complex128 per (N, 4) row, bit for bit");
     m.def("from_float64", &from_float64, "each float64 value v as the exact row (v, 0)");
     m.def("to_float64", &to_float64, "the float64 nearest to each row's value");
     m.def("to_strings", &to_strings, "the text of each row, as str(Float128)");

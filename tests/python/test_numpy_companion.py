@@ -132,6 +132,19 @@ def test_rows_to_float128_and_back_bit_for_bit():
     assert np.array_equal(bits(back), bits(x)), hx(x[(bits(back) != bits(x)).any(axis=1)][:5])
 
 
+def test_complex_rows_to_complex128_and_back_bit_for_bit():
+    x = awkward_pairs().reshape(-1, 4)
+    values = onp.from_complex_rows(x)
+    assert all(type(v) is ostrell.Complex128 for v in values)
+    assert np.array_equal(bits(onp.to_complex_rows(values)), bits(x))
+    z = ostrell.Complex128(F(1) / F(3), -ostrell.pi)
+    assert np.array_equal(bits(onp.to_complex_rows([z])), bits(onp.to_rows([z.real(), z.imag()]).reshape(1, 4)))
+    with pytest.raises(RuntimeError, match=r"^Input must have shape \(N, 4\)$"):
+        onp.from_complex_rows(np.zeros((2, 2)))
+    with pytest.raises(TypeError, match="Complex128"):
+        onp.to_complex_rows([F(1)])
+
+
 def test_float128_objects_to_rows_and_back():
     values = [F(1) / F(3), -ostrell.pi, ostrell.exp(F(100)), F(), -F(), F("1e-310"), F("nan")]
     rows = onp.to_rows(iter(values))                      # any iterable

@@ -15,3 +15,4 @@ parsed: npt.NDArray[np.float64] = onp.from_strings(texts + [b"0.1"])
 nearest: npt.NDArray[np.float64] = onp.to_float64(parsed)
 total: npt.NDArray[np.float64] = onp.sum(rows) + onp.dot(rows, rows) + onp.sum_float64(nearest)
 path: str = onp.isa
+zs: list[ostrell.Complex128] = onp.from_complex_rows(onp.to_complex_rows([ostrell.Complex128(1.0, 2.0)]))
