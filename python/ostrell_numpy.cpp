@@ -3,10 +3,10 @@
 // float64 values and text, and sums and dot products in double-double.
 //
 // A row is one double-double value (high part, low part) in a C-contiguous
-// (N, 2) float64 array, as for ostrell.add_arrays.  Float128 objects are the
-// `ostrell` module's own: it is imported at start-up and its registered type
-// is used through pybind11's cast, so objects pass between the two modules
-// unchanged.
+// (N, 2) float64 array, as for ostrell.add_arrays.  Float128 and Complex128
+// objects are the `ostrell` module's own: it is imported at start-up and its
+// registered types are used through pybind11's cast, so objects pass between
+// the two modules unchanged.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
