@@ -14,8 +14,9 @@ the scalar targets checked on the figures of the same run.
     pip install '.[bench]'  (or: pip install . gmpy2 mpmath)
     python benchmarks/run.py [--quick] [--arrays | --scalars]
 
-Each figure is the best of several repetitions, ours and the peer's measured
-alternately; figures vary with the machine's load.
+Each figure is the best of several repetitions (arrays: ours and the peer's
+measured alternately; scalars: many short repetitions, so that on a shared
+machine the best is likely one that ran alone); figures vary with the load.
 """
 import datetime
 import math
@@ -190,7 +191,7 @@ def main():
     if not only_scalars:
         bench_arrays([10 ** 5] if quick else [10 ** 6, 10 ** 7], 3 if quick else 9)
     if not only_arrays:
-        bench_scalars(20_000 if quick else 500_000, 3 if quick else 7)
+        bench_scalars(20_000, 3 if quick else 100)
 
 
 if __name__ == "__main__":

@@ -37,9 +37,10 @@
 // b.__radd__(a) when b's type (another type) has it.  When the other operand
 // carries CPython's generic slot, CPython calls that slot as well, and it
 // runs the other half, as its test for the other type's slot now fails: each
-// method is called once and in the same order as before.  In-place forms,
-// unary minus and comparisons only ever ask the left operand's type, so
-// those slots just call the method.
+// method is called once and in the same order as before.  In-place forms
+// and unary minus ask only the left operand's type, and CPython's generic
+// comparison slot calls its own operand's method whatever the other's type
+// carries, so those slots just call the method.
 #ifndef OSTRELL_FAST_SLOTS_HPP
 #define OSTRELL_FAST_SLOTS_HPP
 
@@ -235,10 +236,12 @@ template <class T, arith op> PyObject* in_place(PyObject* a, PyObject* b)
 template <class T, arith op> void install_one(PyTypeObject* t, const char* forward, const char* reflected,
                                               const char* in_place_name)
 {
-    names_of<op> = {PyUnicode_InternFromString(forward), PyUnicode_InternFromString(reflected),
-                    PyUnicode_InternFromString(in_place_name)};
-    if (!names_of<op>.forward || !names_of<op>.reflected || !names_of<op>.in_place)
-        throw py::error_already_set();
+    if (!names_of<op>.forward) {
+        names_of<op> = {PyUnicode_InternFromString(forward), PyUnicode_InternFromString(reflected),
+                        PyUnicode_InternFromString(in_place_name)};
+        if (!names_of<op>.forward || !names_of<op>.reflected || !names_of<op>.in_place)
+            throw py::error_already_set();
+    }
     if (has_reflected(t, names_of<op>.reflected))
         return;
     PyNumberMethods* nb = t->tp_as_number;
