@@ -15,7 +15,8 @@ HERE = Path(__file__).resolve().parent
 
 def run_transcript(mode):
     out = subprocess.run([sys.executable, str(HERE / "slot_transcript.py"), mode], cwd=HERE,
-                         capture_output=True, text=True, check=True)
+                         capture_output=True, text=True)
+    assert out.returncode == 0, f"slot_transcript.py {mode}:\n{out.stderr}"
     return out.stdout.splitlines()
 
 
