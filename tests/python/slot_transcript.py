@@ -157,6 +157,7 @@ def nb_add_slot(cls):
 
 
 def main(mode):
+    np.seterr(all="ignore")       # NumPy's warnings on NaN and infinite elements
     if mode == "generic":
         for cls, names in SLOT_METHODS.items():
             for name in names:
