@@ -6,15 +6,17 @@ fresh result per call), rows per second and time ratio.  Two NumPy copies of
 the same bytes show the machine's memory speed: a fresh copy of one (N, 2)
 array, and np.add into a preallocated result (no page faults).
 
-Scalars: Float128 against Python float (math for sqrt, exp, sin),
-mpmath.mpf at 32 digits and gmpy2.mpfr at 106 bits, ns per statement
-(timeit's loop around the bare statement; "x" alone shows that floor).
+Scalars: Float128 and Complex128 against Python float (math for sqrt, exp,
+sin), mpmath.mpf at 32 digits and gmpy2.mpfr at 106 bits, ns per statement
+(timeit's loop around the bare statement; "x" alone shows that floor), and
+the scalar targets checked on the figures of the same run.
 
     pip install '.[bench]'  (or: pip install . gmpy2 mpmath)
     python benchmarks/run.py [--quick] [--arrays | --scalars]
 
-Each figure is the best of several repetitions, ours and the peer's measured
-alternately; figures vary with the machine's load.
+Each figure is the best of several repetitions (arrays: ours and the peer's
+measured alternately; scalars: many short repetitions, so that on a shared
+machine the best is likely one that ran alone); figures vary with the load.
 """
 import datetime
 import math
@@ -106,40 +108,79 @@ def bench_arrays(sizes, repeat):
 
 def scalar_cases():
     text = "1.2345678901234567890123456789012"
-    F = ostrell.Float128
-    columns = {"Float128": dict(x=F(text), y=F("3.1415926535897932384626433832795"), T=F,
-                                sqrt=ostrell.sqrt, exp=ostrell.exp, sin=ostrell.sin, s=text),
-               "float": dict(x=float(text), y=3.1415926535897932, T=float,
-                             sqrt=math.sqrt, exp=math.exp, sin=math.sin, s=text)}
+    text_y = "3.1415926535897932384626433832795"
+    F, C = ostrell.Float128, ostrell.Complex128
+    # copy: a fresh operand for each timing run, as `x += y` changes a Float128.
+    columns = {"Float128": dict(X=F(text), Y=F(text_y), T=F, copy=lambda v: -(-v), sqrt=ostrell.sqrt,
+                                exp=ostrell.exp, sin=ostrell.sin, abs=ostrell.abs, s=text),
+               "Complex128": dict(X=C(F(text), F(text_y)), Y=C(F(text_y), F("-0.5")), T=C,
+                                  copy=lambda v: C(v.real(), v.imag()), sqrt=ostrell.sqrt,
+                                  exp=ostrell.exp, sin=ostrell.sin, abs=ostrell.abs, s=complex(1.25, -3.5),
+                                  skip={"x == y"}),   # no __eq__: Python's identity test
+               "float": dict(X=float(text), Y=float(text_y), T=float, copy=float, sqrt=math.sqrt,
+                             exp=math.exp, sin=math.sin, abs=abs, s=text)}
     if mpmath:
         mpmath.mp.dps = 32
-        columns["mpf 32d"] = dict(x=mpmath.mpf(text), y=mpmath.mpf("3.1415926535897932384626433832795"),
-                                  T=mpmath.mpf, sqrt=mpmath.sqrt, exp=mpmath.exp,
-                                  sin=mpmath.sin, s=text)
+        columns["mpf 32d"] = dict(X=mpmath.mpf(text), Y=mpmath.mpf(text_y), T=mpmath.mpf,
+                                  copy=lambda v: v, sqrt=mpmath.sqrt, exp=mpmath.exp,
+                                  sin=mpmath.sin, abs=abs, s=text)
     if gmpy2:
         gmpy2.get_context().precision = 106
-        columns["mpfr 106b"] = dict(x=gmpy2.mpfr(text), y=gmpy2.mpfr("3.1415926535897932384626433832795"),
-                                    T=gmpy2.mpfr, sqrt=gmpy2.sqrt, exp=gmpy2.exp,
-                                    sin=gmpy2.sin, s=text)
-    statements = ["x", "x + y", "x * y", "x / y", "sqrt(x)", "exp(x)", "sin(x)", "T(s)", "str(x)"]
+        columns["mpfr 106b"] = dict(X=gmpy2.mpfr(text), Y=gmpy2.mpfr(text_y), T=gmpy2.mpfr,
+                                    copy=lambda v: v, sqrt=gmpy2.sqrt, exp=gmpy2.exp,
+                                    sin=gmpy2.sin, abs=abs, s=text)
+    statements = ["x", "x + y", "x - y", "x * y", "x / y", "x < y", "x == y", "-x", "x += y",
+                  "sqrt(x)", "exp(x)", "sin(x)", "abs(x)", "T(s)", "str(x)"]
     return columns, statements
+
+
+def time_statement(stmt, names, number, repeat):
+    """ns per statement (None where the type has no such operation); x and y
+    are local variables of timeit's loop, fresh for each repetition."""
+    if stmt in names.get("skip", ()):
+        return None
+    timer = timeit.Timer(stmt, setup="x = copy(X); y = Y", globals=names)
+    try:
+        timer.timeit(1)
+    except TypeError:
+        return None
+    return min(timer.repeat(repeat=repeat, number=number)) / number * 1e9
+
+
+# The targets: statements, the column measured, the reference column, the bound.
+TARGETS = [(["x + y", "x - y", "x * y", "x / y"], "Float128", "mpfr 106b", 2.5),
+           (["x < y", "x == y", "x += y"], "Float128", "float", 1.5),
+           (["x + y", "x - y", "x * y", "x / y", "x += y"], "Complex128", "Float128", 2.0)]
 
 
 def bench_scalars(number, repeat):
     columns, statements = scalar_cases()
     names = list(columns)
+    peers = [n for n in names if n not in ("Float128", "Complex128")]
     print(f"Scalars: ns per statement (timeit, best of {repeat} x {number}); "
-          "mpmath at 32 digits, gmpy2 at 106 bits; T(s) builds from a 32-digit str")
+          "mpmath at 32 digits, gmpy2 at 106 bits; T(s) builds from a 32-digit str "
+          "(Complex128: from a complex)")
     print(f"{'statement':<9}" + "".join(f"{c:>11}" for c in names)
-          + "".join(f"{'/ ' + c:>13}" for c in names[1:]))
+          + "".join(f"{'F128/' + c:>15}" for c in peers) + f"{'C128/F128':>11}")
+    table = {}
+    cell = lambda v: f"{v:>11.1f}" if v is not None else f"{'-':>11}"
+    ratio = lambda a, b, w: f"{a / b:>{w - 1}.2f}x" if a is not None and b is not None else f"{'-':>{w}}"
     for stmt in statements:
-        ns = []
-        for name in names:
-            timer = timeit.Timer(stmt, globals=columns[name])
-            ns.append(min(timer.repeat(repeat=repeat, number=number)) / number * 1e9)
-        ratios = "".join(f"{ns[0] / v:>12.2f}x" for v in ns[1:])
-        print(f"{stmt:<9}" + "".join(f"{v:>11.1f}" for v in ns) + ratios)
-    print("(ratio columns: Float128 time over the peer's; 'x' alone is the timing loop's floor)")
+        ns = {name: time_statement(stmt, columns[name], number, repeat) for name in names}
+        table[stmt] = ns
+        print(f"{stmt:<9}" + "".join(cell(ns[n]) for n in names)
+              + "".join(ratio(ns["Float128"], ns[n], 15) for n in peers)
+              + ratio(ns["Complex128"], ns["Float128"], 11))
+    print("(ratio columns: Float128 time over the peer's, and Complex128 time over Float128's;"
+          " 'x' alone is the timing loop's floor; '-': no such operation)")
+    print("Targets (same run):")
+    for stmts, ours, ref, bound in TARGETS:
+        if ref not in table["x"]:
+            continue
+        for stmt in stmts:
+            r = table[stmt][ours] / table[stmt][ref]
+            print(f"  {stmt:<7} {ours} / {ref}: {r:5.2f}x  (target <= {bound}x: "
+                  f"{'met' if r <= bound else 'not met'})")
     print()
 
 
@@ -150,7 +191,7 @@ def main():
     if not only_scalars:
         bench_arrays([10 ** 5] if quick else [10 ** 6, 10 ** 7], 3 if quick else 9)
     if not only_arrays:
-        bench_scalars(20_000 if quick else 500_000, 3 if quick else 7)
+        bench_scalars(20_000, 3 if quick else 100)
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "fast_slots.hpp"
 #include "ostrell.hpp"
 #include "ostrell_batch.h"
 #include "ostrell_complex.hpp"
@@ -181,6 +182,12 @@ PYBIND11_MODULE(ostrell, m)
         .def("__str__", &complex128::to_string)
         .def("__repr__", &complex128::to_string);
     def_arithmetic(complex128_class);
+
+    // Number and comparison slots that compute directly on two operands of
+    // exactly the class (fast_slots.hpp); after every operator is defined.
+    fast_slots::install_arithmetic<float128>(float128_class);
+    fast_slots::install_comparisons<float128>(float128_class);
+    fast_slots::install_arithmetic<complex128>(complex128_class);
 
     // 4. Module functions.  Where a name has two forms the Float128 form is
     // registered first, so a Float128 argument always selects it.
