@@ -123,8 +123,8 @@ def bench_arrays(sizes, repeat):
     print("Arrays: (N, 2) float64 in, a fresh (N, 2) float64 out per call, against NumPy's float64")
     print(f"operation on the same arrays; ns per row, min of {repeat} repetitions (x 10^6/N below")
     print("10^6 rows), every function in turn, each timed call after two untimed ones.")
-    print(f"The module takes the {module_path()} path (the widest this CPU has).  The ratio to np.add")
-    print("is the figure the targets use; 'reused' is np.add into a preallocated result.")
+    print(f"The module takes the {module_path()} path (the widest this CPU has).  The ratio to")
+    print("np.add is the reference figure; 'reused' is np.add into a preallocated result.")
     print("| N | function | ostrell ns/row | NumPy same op ns/row | ratio | np.add ns/row | "
           "ratio to np.add | np.add reused ns/row | ratio to reused |")
     print("|---|---|---:|---:|---:|---:|---:|---:|---:|")

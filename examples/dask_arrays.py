@@ -121,11 +121,13 @@ def main():
     if args.scheduler == "local":
         with LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster, \
                 Client(cluster) as client:
-            print(f"scheduler: LocalCluster, {len(client.scheduler_info()['workers'])} worker processes")
+            workers = len(client.scheduler_info()["workers"])
+            print(f"scheduler: LocalCluster, {workers} worker processes")
             run(args.rows, args.chunk)
     else:
         with Client(args.scheduler) as client:
-            print(f"scheduler: {args.scheduler}, {len(client.scheduler_info()['workers'])} workers")
+            workers = len(client.scheduler_info()["workers"])
+            print(f"scheduler: {args.scheduler}, {workers} workers")
             run(args.rows, args.chunk)
 
 
