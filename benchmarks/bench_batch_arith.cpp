@@ -298,8 +298,12 @@ int main(int argc, char** argv)
     for (size_t k = 0; k < columns.size(); ++k) std::printf("---:|---:|");
     std::printf("\n");
 
+    // AVX2's time over AVX-512F's, per size and operation, when the CPU has both.
+    const bool both = ostrell_isa_supported(OSTRELL_ISA_AVX512);
+    std::string avx2_over_avx512;
     for (size_t n : sizes) {
         std::vector<double> a = operands(n, 1), b = operands(n, 2);
+        if (both) avx2_over_avx512 += "\n  " + n_label(n) + ":";
         for (size_t k = 0; k < 4; ++k) {
             const Op& op = ops[k];
             std::vector<Pair> cells;
@@ -319,7 +323,13 @@ int main(int argc, char** argv)
             for (const Pair& c : cells) std::printf(" %.3f | %.2f |", c.f / double(n) * 1e9, c.f / ref);
             std::printf("\n");
             std::fflush(stdout);
+            if (both) {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, " %s %.2f", op.name, cells[1].f / cells[0].f);
+                avx2_over_avx512 += buf;
+            }
         }
     }
+    if (both) std::printf("\nAVX2 time / AVX-512F time:%s\n", avx2_over_avx512.c_str());
     return 0;
 }
