@@ -2,9 +2,12 @@
 
 Arrays: add_arrays, sub_arrays, mul_arrays, div_arrays against NumPy's
 float64 operation on the same (N, 2) arrays (the same bytes in and out, a
-fresh result per call), rows per second and time ratio.  Two NumPy copies of
-the same bytes show the machine's memory speed: a fresh copy of one (N, 2)
-array, and np.add into a preallocated result (no page faults).
+fresh result per call), ns per row and time ratios, for N = 10^4, 10^6,
+10^7; np.add is the reference, and np.add into a preallocated result shows
+the cost of the fresh result's allocation and page faults.  Then every
+instruction-set path of the batch API, from the C++ benchmark
+build/rel/benchmarks/bench_batch_arith when it is built (the module always
+takes the widest path).
 
 Scalars: Float128 and Complex128 against Python float (math for sqrt, exp,
 sin), mpmath.mpf at 32 digits and gmpy2.mpfr at 106 bits, ns per statement
@@ -21,9 +24,11 @@ machine the best is likely one that ran alone); figures vary with the load.
 import datetime
 import math
 import platform
+import subprocess
 import sys
 import time
 import timeit
+from pathlib import Path
 
 import numpy as np
 
@@ -63,17 +68,23 @@ def header():
     print()
 
 
-def best_pair(f, g, repeat):
-    """Best wall time of f and of g, called alternately."""
-    tf = tg = math.inf
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        f()
-        t1 = time.perf_counter()
-        g()
-        t2 = time.perf_counter()
-        tf, tg = min(tf, t1 - t0), min(tg, t2 - t1)
-    return tf, tg
+def best_of(functions, repeat, calls=1):
+    """Best wall time of each function, all taken in turn, repeat x calls
+    times (short single calls are the likeliest to run undisturbed on a
+    shared machine).  Each timed call follows two untimed calls of the same
+    function, so it finds the caches and the allocator as a loop of that
+    function leaves them (a fresh result reuses the block just freed, which
+    the previous function may have left in the caches or not)."""
+    best = [math.inf] * len(functions)
+    for _ in range(repeat * calls):
+        for k, f in enumerate(functions):
+            f()
+            f()
+            t0 = time.perf_counter()
+            f()
+            t1 = time.perf_counter()
+            best[k] = min(best[k], t1 - t0)
+    return best
 
 
 def operands(n, seed):
@@ -84,25 +95,68 @@ def operands(n, seed):
 
 ARRAY_OPS = [(ostrell.add_arrays, np.add), (ostrell.sub_arrays, np.subtract),
              (ostrell.mul_arrays, np.multiply), (ostrell.div_arrays, np.divide)]
+ARRAY_SIZES = [10 ** 4, 10 ** 6, 10 ** 7]
+BATCH_BENCH = Path(__file__).resolve().parent.parent / "build/rel/benchmarks/bench_batch_arith"
+
+
+def cpu_flags():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("flags"):
+                    return set(line.split(":", 1)[1].split())
+    except OSError:
+        pass
+    return set()
+
+
+def module_path():
+    """The path the array functions take: the widest this CPU has."""
+    flags = cpu_flags()
+    return "AVX-512F" if "avx512f" in flags else "AVX2" if "avx2" in flags else "SSE2"
+
+
+def size_label(n):
+    e = round(math.log10(n))
+    return f"10^{e}" if 10 ** e == n else str(n)
 
 
 def bench_arrays(sizes, repeat):
-    print("Arrays: (N, 2) float64 in, fresh (N, 2) float64 out; NumPy float64 on the same arrays")
-    print(f"{'rows':>9} {'function':<11} {'ostrell ms':>10} {'rows/s':>10} "
-          f"{'numpy ms':>9} {'rows/s':>10} {'ratio':>6}")
+    print("Arrays: (N, 2) float64 in, a fresh (N, 2) float64 out per call, against NumPy's float64")
+    print(f"operation on the same arrays; ns per row, min of {repeat} repetitions (x 10^6/N below")
+    print("10^6 rows), every function in turn, each timed call after two untimed ones.")
+    print(f"The module takes the {module_path()} path (the widest this CPU has).  The ratio to")
+    print("np.add is the reference figure; 'reused' is np.add into a preallocated result.")
+    print("| N | function | ostrell ns/row | NumPy same op ns/row | ratio | np.add ns/row | "
+          "ratio to np.add | np.add reused ns/row | ratio to reused |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
     for n in sizes:
         a, b = operands(n, 1), operands(n, 2)
-        for ours, theirs in ARRAY_OPS:
-            t_ours, t_np = best_pair(lambda: ours(a, b), lambda: theirs(a, b), repeat)
-            print(f"{n:>9} {ours.__name__:<11} {t_ours * 1e3:>10.2f} {n / t_ours:>10.3e} "
-                  f"{t_np * 1e3:>9.2f} {n / t_np:>10.3e} {t_ours / t_np:>5.2f}x")
         out = np.empty_like(a)
-        t_copy, t_into = best_pair(lambda: a.copy(), lambda: np.add(a, b, out=out), repeat)
-        mib = 16 * n / 2 ** 20
-        print(f"{n:>9} memory: fresh copy of one array {t_copy * 1e3:.2f} ms "
-              f"({2 * mib / 1024 / t_copy:.1f} GiB/s moved); "
-              f"np.add into a preallocated result {t_into * 1e3:.2f} ms "
-              f"({3 * mib / 1024 / t_into:.1f} GiB/s moved)")
+        functions = [lambda f=ours: f(a, b) for ours, _ in ARRAY_OPS]
+        functions += [lambda f=theirs: f(a, b) for _, theirs in ARRAY_OPS]
+        functions.append(lambda: np.add(a, b, out=out))
+        t = [v / n * 1e9 for v in best_of(functions, repeat, max(1, 10 ** 6 // n))]
+        t_add, t_reused = t[4], t[8]
+        for k, (ours, _) in enumerate(ARRAY_OPS):
+            print(f"| {size_label(n)} | {ours.__name__} | {t[k]:.3f} | {t[4 + k]:.3f} | "
+                  f"{t[k] / t[4 + k]:.2f} | {t_add:.3f} | {t[k] / t_add:.2f} | "
+                  f"{t_reused:.3f} | {t[k] / t_reused:.2f} |")
+    print()
+
+
+def bench_paths(binary, quick):
+    """Every path the machine has, from the C++ benchmark of the batch API
+    (the module always takes the widest)."""
+    if not binary.exists():
+        print(f"Per-path figures: build the C++ benchmark first ({binary} not found):")
+        print("  cmake -S . -B build/rel -G Ninja -DCMAKE_BUILD_TYPE=Release && "
+              "cmake --build build/rel --target bench_batch_arith")
+        print()
+        return
+    print(f"Per path: the batch API from C++ ({binary}), against the float64 add loop NumPy runs")
+    sys.stdout.flush()
+    subprocess.run([str(binary)] + (["--quick"] if quick else []), check=True)
     print()
 
 
@@ -189,7 +243,8 @@ def main():
     only_arrays, only_scalars = "--arrays" in sys.argv, "--scalars" in sys.argv
     header()
     if not only_scalars:
-        bench_arrays([10 ** 5] if quick else [10 ** 6, 10 ** 7], 3 if quick else 9)
+        bench_arrays([10 ** 4, 10 ** 6] if quick else ARRAY_SIZES, 3 if quick else 11)
+        bench_paths(BATCH_BENCH, quick)
     if not only_arrays:
         bench_scalars(20_000, 3 if quick else 100)
 

@@ -3,6 +3,7 @@
 // rows mixed into the blocks, every short length, misaligned and aliased
 // buffers.  A NaN part only has to be a NaN in the same part (its sign and
 // payload may follow the operand order).
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -223,8 +224,8 @@ TEST_P(BatchArith, LengthsAndAlignments)
             std::vector<double> a, b;
             gen.fill(a, b, n);
             alignas(64) static double abuf[2 * 100 + 8], bbuf[2 * 100 + 8], obuf[2 * 100 + 16];
-            std::memcpy(abuf + oa, a.data(), a.size() * sizeof(double));
-            std::memcpy(bbuf + ob, b.data(), b.size() * sizeof(double));
+            std::copy(a.begin(), a.end(), abuf + oa);  // not memcpy: a.data() is null for n = 0
+            std::copy(b.begin(), b.end(), bbuf + ob);
             for (const Op& op : ops) {
                 for (double& d : obuf) d = guard;
                 op.batch(path.isa, abuf + oa, bbuf + ob, obuf + oo, n);
