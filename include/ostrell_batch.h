@@ -23,6 +23,7 @@
 
 #include "ostrell.h"
 #include "ostrell_math.h"
+#include "ostrell_batch_vec.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -111,12 +112,88 @@ _OSTRELL_BATCH_BINARY(mul, ostrell_mul)
 _OSTRELL_BATCH_BINARY(div, ostrell_div)
 
 /* ---- elementary functions -------------------------------------------------- */
-_OSTRELL_BATCH_UNARY(sqrt, ostrell_sqrt)
-_OSTRELL_BATCH_UNARY(exp, ostrell_exp)
-_OSTRELL_BATCH_UNARY(log, ostrell_log)
+
+/* Row loops called from the vector paths: out of line, compiled for the
+ * baseline, so the call clears the upper vector state before SSE code. */
+#if defined(__clang__)
+#define _OSTRELL_OUT_OF_LINE __attribute__((noinline))
+#else
+#define _OSTRELL_OUT_OF_LINE __attribute__((noipa))
+#endif
+#define _OSTRELL_BATCH_FALLBACK1(name)                                         \
+    static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_##name(const double* x, double* out, \
+                                                                       size_t n) \
+    {                                                                          \
+        _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n);                       \
+    }
+_OSTRELL_BATCH_FALLBACK1(sqrt)
+_OSTRELL_BATCH_FALLBACK1(exp)
+_OSTRELL_BATCH_FALLBACK1(log)
+_OSTRELL_BATCH_FALLBACK1(sin)
+_OSTRELL_BATCH_FALLBACK1(cos)
+#undef _OSTRELL_BATCH_FALLBACK1
+
+static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_sincos(const double* x, double* s,
+                                                                   double* c, size_t n)
+{
+    size_t i;
+    ostrell_t si, ci;
+    for (i = 0; i < n; ++i) {
+        ostrell_sincos(_mm_loadu_pd(x + 2 * i), &si, &ci);
+        _mm_storeu_pd(s + 2 * i, si);
+        _mm_storeu_pd(c + 2 * i, ci);
+    }
+}
+
+/* seeds[2 i] = log(x[2 i]), the binary64 seed of ostrell_log, for rows the
+ * vector body takes (0 < hi <= DBL_MAX); 0 for the others, which it flags. */
+static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_log_seeds(const double* x, double* seeds,
+                                                                 size_t n)
+{
+    size_t i;
+    for (i = 0; i < n; ++i) {
+        double hi = x[2 * i];
+        seeds[2 * i] = hi > 0.0 && hi <= OSTRELL_DBL_MAX ? log(hi) : 0.0;
+        seeds[2 * i + 1] = 0.0;
+    }
+}
+#define _OSTRELL_LOG_CHUNK 64
+
+#define _OSTRELL_SUF avx512
+#define _OSTRELL_TGT _OSTRELL_AVX512
+#include "ostrell_batch_generic.h"
+#undef _OSTRELL_TGT
+#undef _OSTRELL_SUF
+#define _OSTRELL_SUF avx2
+#define _OSTRELL_TGT _OSTRELL_AVX2
+#include "ostrell_batch_generic.h"
+#undef _OSTRELL_TGT
+#undef _OSTRELL_SUF
+
+/* A function with a vector body: the AVX-512 and AVX2 paths run it, the
+ * baseline path the row loop. */
+#define _OSTRELL_BATCH_VECTOR1(name)                                           \
+    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
+                                                  size_t n)                    \
+    {                                                                          \
+        if (isa == OSTRELL_ISA_AVX512)                                         \
+            _ostrell_batch_##name##_avx512(x, out, n);                         \
+        else if (isa == OSTRELL_ISA_AVX2)                                      \
+            _ostrell_batch_##name##_avx2(x, out, n);                           \
+        else                                                                   \
+            _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n);                   \
+    }                                                                          \
+    static inline void ostrell_batch_##name(const double* x, double* out, size_t n) \
+    {                                                                          \
+        ostrell_batch_##name##_isa(ostrell_isa_best(), x, out, n);             \
+    }
+
+_OSTRELL_BATCH_VECTOR1(sqrt)
+_OSTRELL_BATCH_VECTOR1(exp)
+_OSTRELL_BATCH_VECTOR1(log)
 _OSTRELL_BATCH_BINARY(pow, ostrell_pow)
-_OSTRELL_BATCH_UNARY(sin, ostrell_sin)
-_OSTRELL_BATCH_UNARY(cos, ostrell_cos)
+_OSTRELL_BATCH_VECTOR1(sin)
+_OSTRELL_BATCH_VECTOR1(cos)
 _OSTRELL_BATCH_UNARY(tan, ostrell_tan)
 _OSTRELL_BATCH_UNARY(sinh, ostrell_sinh)
 _OSTRELL_BATCH_UNARY(cosh, ostrell_cosh)
@@ -135,14 +212,12 @@ _OSTRELL_BATCH_BINARY(fmod, ostrell_fmod)
 static inline void ostrell_batch_sincos_isa(ostrell_isa isa, const double* x, double* s, double* c,
                                             size_t n)
 {
-    size_t i;
-    ostrell_t si, ci;
-    (void)isa;
-    for (i = 0; i < n; ++i) {
-        ostrell_sincos(_mm_loadu_pd(x + 2 * i), &si, &ci);
-        _mm_storeu_pd(s + 2 * i, si);
-        _mm_storeu_pd(c + 2 * i, ci);
-    }
+    if (isa == OSTRELL_ISA_AVX512)
+        _ostrell_batch_sincos_avx512(x, s, c, n);
+    else if (isa == OSTRELL_ISA_AVX2)
+        _ostrell_batch_sincos_avx2(x, s, c, n);
+    else
+        _ostrell_batch_rows_sincos(x, s, c, n);
 }
 
 static inline void ostrell_batch_sincos(const double* x, double* s, double* c, size_t n)
