@@ -116,12 +116,12 @@ _OSTRELL_BATCH_BINARY(div, ostrell_div)
 /* Row loops called from the vector paths: out of line, compiled for the
  * baseline, so the call clears the upper vector state before SSE code. */
 #if defined(__clang__)
-#define _OSTRELL_OUT_OF_LINE __attribute__((noinline))
+#define _OSTRELL_OUT_OF_LINE static __attribute__((noinline, unused))
 #else
-#define _OSTRELL_OUT_OF_LINE __attribute__((noipa))
+#define _OSTRELL_OUT_OF_LINE static __attribute__((noipa, unused))
 #endif
 #define _OSTRELL_BATCH_FALLBACK1(name)                                         \
-    static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_##name(const double* x, double* out, \
+    _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_##name(const double* x, double* out, \
                                                                        size_t n) \
     {                                                                          \
         _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n);                       \
@@ -133,7 +133,7 @@ _OSTRELL_BATCH_FALLBACK1(sin)
 _OSTRELL_BATCH_FALLBACK1(cos)
 #undef _OSTRELL_BATCH_FALLBACK1
 
-static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_sincos(const double* x, double* s,
+_OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_sincos(const double* x, double* s,
                                                                    double* c, size_t n)
 {
     size_t i;
@@ -147,7 +147,7 @@ static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_sincos(const double*
 
 /* seeds[2 i] = log(x[2 i]), the binary64 seed of ostrell_log, for rows the
  * vector body takes (0 < hi <= DBL_MAX); 0 for the others, which it flags. */
-static inline _OSTRELL_OUT_OF_LINE void _ostrell_batch_log_seeds(const double* x, double* seeds,
+_OSTRELL_OUT_OF_LINE void _ostrell_batch_log_seeds(const double* x, double* seeds,
                                                                  size_t n)
 {
     size_t i;

@@ -15,7 +15,7 @@
 #define _OV_CAT2(a, b) _ostrell_##a##_##b
 #define _OV_CAT(a, b) _OV_CAT2(a, b)
 #define _OV(name) _OV_CAT(name, _OSTRELL_SUF)
-#define _OV_FN(ret) static inline _OSTRELL_TGT ret
+#define _OV_FN(ret) static inline __attribute__((always_inline)) _OSTRELL_TGT ret
 #define _OV_K(d) _OV(set1)(d)
 #define _OV_FLAG(m) (*bad = _OV(or)(*bad, (m)))
 
@@ -39,6 +39,16 @@ _OV_FN(_OV(dd)) _OV(dd_neg_if)(_OV(m) m, _OV(dd) a)
 _OV_FN(_OV(dd)) _OV(dd_select)(_OV(m) m, _OV(dd) a, _OV(dd) b)
 {
     return _OV(dd_make)(_OV(select)(m, a.hi, b.hi), _OV(select)(m, a.lo, b.lo));
+}
+
+/* Lanes where |hi| or |lo| exceeds 1 or is NaN.  A polynomial or product
+ * evaluated on pairs bounded so, with coefficients below 1, keeps every
+ * sum, product and split far from overflow and from the 6.7e299 rescue: no
+ * kernel branch can be taken, so such steps need no flags of their own
+ * (their masks go to a local that is dropped). */
+_OV_FN(_OV(m)) _OV(beyond_one)(_OV(dd) a)
+{
+    return _OV(or)(_OV(nle)(_OV(abs)(a.hi), _OV_K(1.0)), _OV(nle)(_OV(abs)(a.lo), _OV_K(1.0)));
 }
 
 /* Nearest integer, halves away from zero (C round): x - trunc(x) is exact. */
@@ -166,20 +176,24 @@ _OV_FN(_OV(dd)) _OV(exp_reduced)(_OV(dd) r, _OV(m)* bad)
 
 /* ostrell_exp for -745.13... <= hi <= 709.78... with 2^m normal; m and i as
  * floor(k / 16) and k - 16 m in doubles (exact), ldexp as a product by 2^m
- * (one rounding, as ldexp's).  Other lanes flagged. */
+ * (one rounding, as ldexp's).  Other lanes flagged, and those where r
+ * exceeds 1 (only an unnormalised or non-finite low part does that). */
 _OV_FN(_OV(dd)) _OV(exp_rows)(_OV(dd) x, _OV(m)* bad)
 {
     _OV(v) k, m, i, scale;
     _OV(dd) r, res, tbl;
+    _OV(m) unflagged = _OV(none)(); /* |r| <= 1: see beyond_one */
     _OV_FLAG(_OV(nle)(x.hi, _OV_K(0x1.62e42fefa39efp+9)));
     _OV_FLAG(_OV(lt)(x.hi, _OV_K(-0x1.74910d52d3051p+9)));
     k = _OV(round)(_OV(mul)(x.hi, _OV_K(0x1.71547652b82fep+4)));
     r = _OV(dd_sub)(x, _OV(dd_mul)(_OV(dd_make)(k, _OV_K(0.0)), _OV(dd_raw)(_ostrell_ln2_16_raw), bad), bad);
-    r = _OV(exp_reduced)(r, bad);
+    _OV_FLAG(_OV(beyond_one)(r));
+    r = _OV(exp_reduced)(r, &unflagged);
     m = _OV(floor)(_OV(mul)(k, _OV_K(0.0625)));
     i = _OV(sub)(k, _OV(mul)(m, _OV_K(16.0)));
     tbl = _OV(dd_make)(_OV(gather16)(&_ostrell_exp_table[0][0], i), _OV(gather16)(&_ostrell_exp_table[0][1], i));
-    res = _OV(dd_mul)(r, tbl, bad);
+    res = _OV(dd_mul)(r, tbl, &unflagged);
+    (void)unflagged;
     _OV_FLAG(_OV(or)(_OV(lt)(m, _OV_K(-1022.0)), _OV(gt)(m, _OV_K(1023.0))));
     scale = _OV(pow2)(m);
     return _OV(dd_make)(_OV(mul)(res.hi, scale), _OV(mul)(res.lo, scale));
@@ -234,12 +248,15 @@ _OV_FN(_OV(v)) _OV(mod4)(_OV(v) x)
 /* ostrell_sincos for |hi| <= 9e18 (no fold).  Both branches of the reduction
  * run as one: k = (round(xs_hi), +0) below 2^52, (xs_hi, round(xs_lo)) from
  * there, its quadrant summed from the parts' residues mod 4.  The third
- * branch (an unnormalised x, NaN result) and a NaN r are flagged. */
+ * branch (an unnormalised x, NaN result) is flagged, and so is an r above 1
+ * in either part (the scalar's NaN r among them; finite ones come only from
+ * unnormalised arguments). */
 _OV_FN(void) _OV(sincos_rows)(_OV(dd) x, _OV(dd)* s, _OV(dd)* c, _OV(m)* bad)
 {
     _OV(dd) xs, k, r, rsq, sin_r, cos_r;
     _OV(v) q;
     _OV(m) small, q1, q2, q3;
+    _OV(m) unflagged = _OV(none)(); /* |r| <= 1: see beyond_one */
     _OV_FLAG(_OV(nle)(_OV(abs)(x.hi), _OV_K(0x1.f399b1438a1p+62)));
     xs = _OV(dd_mul)(x, _OV(dd_raw)(_ostrell_two_over_pi_raw), bad);
     small = _OV(lt)(_OV(abs)(xs.hi), _OV_K(0x1p52));
@@ -249,12 +266,13 @@ _OV_FN(void) _OV(sincos_rows)(_OV(dd) x, _OV(dd)* s, _OV(dd)* c, _OV(m)* bad)
     k = _OV(dd_make)(_OV(select)(small, xs.hi, _OV(round)(xs.hi)),
                      _OV(select)(small, _OV(round)(xs.lo), _OV_K(0.0)));
     r = _OV(dd_sub)(x, _OV(dd_mul)(k, _OV(dd_raw)(_ostrell_pi_over_2_raw), bad), bad);
-    _OV_FLAG(_OV(isnan)(r.hi));
+    _OV_FLAG(_OV(beyond_one)(r)); /* includes the NaN r of the scalar */
     q = _OV(add)(_OV(mod4)(k.hi), _OV(mod4)(k.lo));
     q = _OV(select)(_OV(ge)(q, _OV_K(4.0)), q, _OV(sub)(q, _OV_K(4.0)));
-    rsq = _OV(dd_mul)(r, r, bad);
-    sin_r = _OV(sin_reduced)(r, rsq, bad);
-    cos_r = _OV(cos_reduced)(rsq, bad);
+    rsq = _OV(dd_mul)(r, r, &unflagged);
+    sin_r = _OV(sin_reduced)(r, rsq, &unflagged);
+    cos_r = _OV(cos_reduced)(rsq, &unflagged);
+    (void)unflagged;
     q1 = _OV(eq)(q, _OV_K(1.0));
     q2 = _OV(eq)(q, _OV_K(2.0));
     q3 = _OV(eq)(q, _OV_K(3.0));

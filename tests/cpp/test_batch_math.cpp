@@ -36,22 +36,21 @@ double near(Rng& rng, double p)
     return d;
 }
 
-// One of a function's sources of high parts, picked uniformly.
-double pick(Rng& rng, const std::vector<Hi>& sources) { return sources[rng() % sources.size()](rng); }
-
-// A low part for h: mostly the normalised random one, sometimes zero of
-// either sign, an unnormalised one (up to 2^8 |h|, or any magnitude), or a
-// non-finite one.
+// A low part for h: mostly the normalised random one, else zero of either
+// sign, a mildly unnormalised one (2^-59 to 2^-30 of h), and in 1 row of 64
+// a wild one (up to 2^8 |h|, any magnitude, non-finite).
 double low_for(Rng& rng, double h)
 {
-    unsigned c = unsigned(rng() % 100);
-    if (c < 70) return test::lo(test::with_random_low(rng, h));
-    if (c < 78) return (rng() & 1) ? -0.0 : 0.0;
-    if (c < 90 && std::isfinite(h) && h != 0.0)
-        return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - int(rng() % 60) + 8));
-    if (c < 97) return test::random_double(rng, -1074, 1023);
-    const double odd[] = {INFINITY, -INFINITY, NAN, DBL_MAX, -DBL_MIN, 0x1p-1074};
-    return odd[rng() % 6];
+    unsigned c = unsigned(rng() % 128);
+    bool finite = std::isfinite(h) && h != 0.0;
+    if (c < 2) {
+        const double odd[] = {INFINITY, -INFINITY, NAN, DBL_MAX, -DBL_MIN, 0x1p-1074};
+        if (finite && (rng() & 1)) return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - int(rng() % 16) + 8));
+        return (rng() & 1) ? test::random_double(rng, -1074, 1023) : odd[rng() % 6];
+    }
+    if (c < 12) return (rng() & 1) ? -0.0 : 0.0;
+    if (c < 20 && finite) return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - 30 - int(rng() % 30)));
+    return test::lo(test::with_random_low(rng, h));
 }
 
 // Row with a special high part: zeros, infinities, NaN, the extremes.
@@ -62,13 +61,22 @@ double special_hi(Rng& rng)
     return s[rng() % (sizeof s / sizeof s[0])];
 }
 
-// n rows: 2% special high parts, the rest from the sources; low parts as
-// low_for.  Specials are sparse so most blocks hold at most one of them.
+// n rows in runs of 1 to 24 from one source each, so that blocks within a
+// run of in-range edges still take the vector path; in 1 row of 64 a
+// special high part, in another 1 of 64 the negated source value (sources of
+// one-sided functions are positive); low parts as low_for.  Irregular rows
+// are sparse, so many blocks hold exactly one.
 std::vector<double> rows(Rng& rng, const std::vector<Hi>& sources, size_t n)
 {
     std::vector<double> v(2 * n);
-    for (size_t i = 0; i < n; ++i) {
-        double h = (rng() % 50 == 0) ? special_hi(rng) : pick(rng, sources);
+    size_t run = 0, src = 0;
+    for (size_t i = 0; i < n; ++i, --run) {
+        if (run == 0) {
+            run = 1 + rng() % 24;
+            src = rng() % sources.size();
+        }
+        unsigned c = unsigned(rng() % 64);
+        double h = c == 0 ? special_hi(rng) : c == 1 ? -sources[src](rng) : sources[src](rng);
         v[2 * i] = h;
         v[2 * i + 1] = low_for(rng, h);
     }
@@ -87,6 +95,10 @@ Hi edges(std::vector<double> points)
 {
     return [=](Rng& r) { return near(r, points[r() % points.size()]); };
 }
+Hi positive(Hi h)
+{
+    return [=](Rng& r) { return std::fabs(h(r)); };
+}
 
 const double ln2 = 0x1.62e42fefa39efp-1;
 const double pi_2 = 0x1.921fb54442d18p+0;
@@ -100,12 +112,12 @@ const std::vector<Hi> exp_src = {
     [](Rng& r) { return signed_(r, (double(r() % 16000) + 0.5) * (ln2 / 16)); },
 };
 const std::vector<Hi> log_src = {
-    any_exponent(-1074, 1023), interval(0.0, 4.0),
+    positive(any_exponent(-1074, 1023)), interval(0.0, 4.0),
     [](Rng& r) { return 1.0 + signed_(r, std::ldexp(1.0, -int(r() % 60))); },
     edges({1.0, DBL_MIN, DBL_MAX, 0x1p-1074, 0x1p-1022 - 0x1p-1074}),
 };
 const std::vector<Hi> sqrt_src = {
-    any_exponent(-1074, 1023), interval(0.0, 100.0),
+    positive(any_exponent(-1074, 1023)), interval(0.0, 100.0),
     edges({DBL_MAX, 6.7e299, 1.34e300, DBL_MIN, 0x1p-1074, 1.0}),
 };
 // Trigonometric: small and large arguments, multiples of π/2, both sides of
