@@ -15,6 +15,12 @@
  *
  * Compiles as C11 and as C++17, for the x86-64 baseline: wider instruction
  * sets are enabled per function, never for the includer.
+ *
+ * add, sub, mul and div have vector bodies (ostrell_batch_arith.h) on the
+ * layer of ostrell_simd.h, which states the rules every vector kernel
+ * follows (exact scalar operation order, no FMA, flagged lanes recomputed by
+ * the scalar kernel out of line).  The other functions are row loops of the
+ * scalar function on every path for now.
  */
 #ifndef OSTRELL_BATCH_H
 #define OSTRELL_BATCH_H
@@ -23,14 +29,17 @@
 
 #include "ostrell.h"
 #include "ostrell_math.h"
-#include "ostrell_batch_vec.h"
+#include "ostrell_simd.h"
+#include "ostrell_simd_avx2.h"
+#include "ostrell_simd_avx512.h"
+#include "ostrell_simd_sse2.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 typedef enum ostrell_isa {
-    OSTRELL_ISA_SSE2 = 0,   /* the x86-64 baseline: one row per step */
+    OSTRELL_ISA_SSE2 = 0,   /* the x86-64 baseline: two rows per step */
     OSTRELL_ISA_AVX2 = 1,   /* four rows per step */
     OSTRELL_ISA_AVX512 = 2  /* eight rows per step (AVX-512F) */
 } ostrell_isa;
@@ -105,95 +114,89 @@ static inline ostrell_isa ostrell_isa_best(void)
         ostrell_batch_##name##_isa(ostrell_isa_best(), a, b, out, n);          \
     }
 
+/* ---- vector bodies ---------------------------------------------------------- */
+
+enum { _OSTRELL_OP_ADD, _OSTRELL_OP_SUB, _OSTRELL_OP_MUL, _OSTRELL_OP_DIV };
+enum { _OSTRELL_STORE_UNALIGNED, _OSTRELL_STORE_ALIGNED, _OSTRELL_STORE_STREAM };
+
+/* Below this many rows the output is not aligned first (the peeled rows cost
+ * more than the aligned stores save). */
+#define _OSTRELL_BATCH_PEEL_ROWS 64
+/* From this many rows (8 MiB of output) the output bypasses the caches:
+ * it cannot stay there anyway, and the stores no longer read the lines first. */
+#define _OSTRELL_BATCH_STREAM_ROWS ((size_t)1 << 19)
+
+/* The scalar kernel on rows [0, n): the fallback of the vector bodies for
+ * flagged blocks, the peeled head and the tail.  Out of line and baseline
+ * (see ostrell_simd.h, rule 4). */
+static _OSTRELL_OUTLINE void _ostrell_batch_rows_arith(int op, const double* a,
+                                                               const double* b, double* out,
+                                                               size_t n)
+{
+    switch (op) {
+    case _OSTRELL_OP_ADD: _OSTRELL_BATCH_ROWS2(ostrell_add, a, b, out, n); break;
+    case _OSTRELL_OP_SUB: _OSTRELL_BATCH_ROWS2(ostrell_sub, a, b, out, n); break;
+    case _OSTRELL_OP_MUL: _OSTRELL_BATCH_ROWS2(ostrell_mul, a, b, out, n); break;
+    default: _OSTRELL_BATCH_ROWS2(ostrell_div, a, b, out, n); break;
+    }
+}
+
+/* Every vector body, instantiated once per instruction set. */
+#define _OSV(name) _ostrell_sse2_##name
+#define _OSV_TARGET
+#define _OSV_LANES 2
+#include "ostrell_batch_bodies.h"
+#undef _OSV
+#undef _OSV_TARGET
+#undef _OSV_LANES
+
+#define _OSV(name) _ostrell_avx2_##name
+#define _OSV_TARGET _OSTRELL_AVX2
+#define _OSV_LANES 4
+#include "ostrell_batch_bodies.h"
+#undef _OSV
+#undef _OSV_TARGET
+#undef _OSV_LANES
+
+#define _OSV(name) _ostrell_avx512_##name
+#define _OSV_TARGET _OSTRELL_AVX512
+#define _OSV_LANES 8
+#include "ostrell_batch_bodies.h"
+#undef _OSV
+#undef _OSV_TARGET
+#undef _OSV_LANES
+
+/* A public pair for a function with vector bodies: name_isa runs the body of
+ * the named path (an unknown value takes the baseline), name the best one. */
+#define _OSTRELL_BATCH_BINARY_SIMD(name)                                       \
+    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* a, \
+                                                  const double* b, double* out, size_t n) \
+    {                                                                          \
+        switch (isa) {                                                         \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(a, b, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(a, b, out, n); return; \
+        default: _ostrell_sse2_batch_##name(a, b, out, n); return;             \
+        }                                                                      \
+    }                                                                          \
+    static inline void ostrell_batch_##name(const double* a, const double* b, double* out, \
+                                            size_t n)                          \
+    {                                                                          \
+        ostrell_batch_##name##_isa(ostrell_isa_best(), a, b, out, n);          \
+    }
+
 /* ---- the kernel operations ---------------------------------------------- */
-_OSTRELL_BATCH_BINARY(add, ostrell_add)
-_OSTRELL_BATCH_BINARY(sub, ostrell_sub)
-_OSTRELL_BATCH_BINARY(mul, ostrell_mul)
-_OSTRELL_BATCH_BINARY(div, ostrell_div)
+_OSTRELL_BATCH_BINARY_SIMD(add)
+_OSTRELL_BATCH_BINARY_SIMD(sub)
+_OSTRELL_BATCH_BINARY_SIMD(mul)
+_OSTRELL_BATCH_BINARY_SIMD(div)
 
 /* ---- elementary functions -------------------------------------------------- */
-
-/* Row loops called from the vector paths: out of line, compiled for the
- * baseline, so the call clears the upper vector state before SSE code. */
-#if defined(__clang__)
-#define _OSTRELL_OUT_OF_LINE static __attribute__((noinline, unused))
-#else
-#define _OSTRELL_OUT_OF_LINE static __attribute__((noipa, unused))
-#endif
-#define _OSTRELL_BATCH_FALLBACK1(name)                                         \
-    _OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_##name(const double* x, double* out, \
-                                                                       size_t n) \
-    {                                                                          \
-        _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n);                       \
-    }
-_OSTRELL_BATCH_FALLBACK1(sqrt)
-_OSTRELL_BATCH_FALLBACK1(exp)
-_OSTRELL_BATCH_FALLBACK1(log)
-_OSTRELL_BATCH_FALLBACK1(sin)
-_OSTRELL_BATCH_FALLBACK1(cos)
-#undef _OSTRELL_BATCH_FALLBACK1
-
-_OSTRELL_OUT_OF_LINE void _ostrell_batch_rows_sincos(const double* x, double* s,
-                                                                   double* c, size_t n)
-{
-    size_t i;
-    ostrell_t si, ci;
-    for (i = 0; i < n; ++i) {
-        ostrell_sincos(_mm_loadu_pd(x + 2 * i), &si, &ci);
-        _mm_storeu_pd(s + 2 * i, si);
-        _mm_storeu_pd(c + 2 * i, ci);
-    }
-}
-
-/* seeds[2 i] = log(x[2 i]), the binary64 seed of ostrell_log, for rows the
- * vector body takes (0 < hi <= DBL_MAX); 0 for the others, which it flags. */
-_OSTRELL_OUT_OF_LINE void _ostrell_batch_log_seeds(const double* x, double* seeds,
-                                                                 size_t n)
-{
-    size_t i;
-    for (i = 0; i < n; ++i) {
-        double hi = x[2 * i];
-        seeds[2 * i] = hi > 0.0 && hi <= OSTRELL_DBL_MAX ? log(hi) : 0.0;
-        seeds[2 * i + 1] = 0.0;
-    }
-}
-#define _OSTRELL_LOG_CHUNK 64
-
-#define _OSTRELL_SUF avx512
-#define _OSTRELL_TGT _OSTRELL_AVX512
-#include "ostrell_batch_generic.h"
-#undef _OSTRELL_TGT
-#undef _OSTRELL_SUF
-#define _OSTRELL_SUF avx2
-#define _OSTRELL_TGT _OSTRELL_AVX2
-#include "ostrell_batch_generic.h"
-#undef _OSTRELL_TGT
-#undef _OSTRELL_SUF
-
-/* A function with a vector body: the AVX-512 and AVX2 paths run it, the
- * baseline path the row loop. */
-#define _OSTRELL_BATCH_VECTOR1(name)                                           \
-    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
-                                                  size_t n)                    \
-    {                                                                          \
-        if (isa == OSTRELL_ISA_AVX512)                                         \
-            _ostrell_batch_##name##_avx512(x, out, n);                         \
-        else if (isa == OSTRELL_ISA_AVX2)                                      \
-            _ostrell_batch_##name##_avx2(x, out, n);                           \
-        else                                                                   \
-            _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n);                   \
-    }                                                                          \
-    static inline void ostrell_batch_##name(const double* x, double* out, size_t n) \
-    {                                                                          \
-        ostrell_batch_##name##_isa(ostrell_isa_best(), x, out, n);             \
-    }
-
-_OSTRELL_BATCH_VECTOR1(sqrt)
-_OSTRELL_BATCH_VECTOR1(exp)
-_OSTRELL_BATCH_VECTOR1(log)
+_OSTRELL_BATCH_UNARY(sqrt, ostrell_sqrt)
+_OSTRELL_BATCH_UNARY(exp, ostrell_exp)
+_OSTRELL_BATCH_UNARY(log, ostrell_log)
 _OSTRELL_BATCH_BINARY(pow, ostrell_pow)
-_OSTRELL_BATCH_VECTOR1(sin)
-_OSTRELL_BATCH_VECTOR1(cos)
+_OSTRELL_BATCH_UNARY(sin, ostrell_sin)
+_OSTRELL_BATCH_UNARY(cos, ostrell_cos)
 _OSTRELL_BATCH_UNARY(tan, ostrell_tan)
 _OSTRELL_BATCH_UNARY(sinh, ostrell_sinh)
 _OSTRELL_BATCH_UNARY(cosh, ostrell_cosh)
@@ -212,12 +215,14 @@ _OSTRELL_BATCH_BINARY(fmod, ostrell_fmod)
 static inline void ostrell_batch_sincos_isa(ostrell_isa isa, const double* x, double* s, double* c,
                                             size_t n)
 {
-    if (isa == OSTRELL_ISA_AVX512)
-        _ostrell_batch_sincos_avx512(x, s, c, n);
-    else if (isa == OSTRELL_ISA_AVX2)
-        _ostrell_batch_sincos_avx2(x, s, c, n);
-    else
-        _ostrell_batch_rows_sincos(x, s, c, n);
+    size_t i;
+    ostrell_t si, ci;
+    (void)isa;
+    for (i = 0; i < n; ++i) {
+        ostrell_sincos(_mm_loadu_pd(x + 2 * i), &si, &ci);
+        _mm_storeu_pd(s + 2 * i, si);
+        _mm_storeu_pd(c + 2 * i, ci);
+    }
 }
 
 static inline void ostrell_batch_sincos(const double* x, double* s, double* c, size_t n)

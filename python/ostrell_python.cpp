@@ -17,6 +17,7 @@
 #include <string>
 
 #include "ostrell.hpp"
+#include "ostrell_batch.h"
 #include "ostrell_complex.hpp"
 
 namespace py = pybind11;
@@ -49,31 +50,20 @@ inline bool is_row_major_pairs(const f64_array& a)
 
 inline bool is_pairs(const f64_array& a) { return a.ndim() == 2 && a.shape(1) == 2; }
 
-// Input rows this many bytes (128 rows) ahead are requested while the current
-// row is computed.  Without it, on arrays larger than the caches the time of
-// mul_arrays varied between 1.6x and 2.4x NumPy's with the arrays' relative
-// placement in memory; with it, it stays near 1.25x.
-constexpr std::uintptr_t prefetch_distance = 2048;
+// The batch function of each kernel (ostrell_batch.h): vector bodies on the
+// widest path the CPU has, the kernel's bits on every row.
+using batch_fn = void (*)(const double*, const double*, double*, size_t);
+template <binary_op op> constexpr batch_fn batch_of = nullptr;
+template <> constexpr batch_fn batch_of<ostrell_add> = ostrell_batch_add;
+template <> constexpr batch_fn batch_of<ostrell_sub> = ostrell_batch_sub;
+template <> constexpr batch_fn batch_of<ostrell_mul> = ostrell_batch_mul;
+template <> constexpr batch_fn batch_of<ostrell_div> = ostrell_batch_div;
 
-// Integer arithmetic, as the address may lie past the end of the array;
-// a prefetch never faults.
-inline void prefetch_ahead(const double* p)
-{
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + prefetch_distance));
-}
-
-// The loop over C-contiguous rows.  flatten inlines the kernel and its
-// helpers (ostrell_exact_mul_err) into the loop, so a row costs no call;
-// each row is still one kernel evaluation on one vector, as written.
+// C-contiguous rows: the batch function over all of them.
 template <binary_op op>
-__attribute__((flatten)) void rows_contiguous(const double* pa, const double* pb, double* out,
-                                              py::ssize_t n)
+void rows_contiguous(const double* pa, const double* pb, double* out, py::ssize_t n)
 {
-    for (py::ssize_t i = 0; i < n; ++i) {
-        prefetch_ahead(pa + 2 * i);
-        prefetch_ahead(pb + 2 * i);
-        _mm_storeu_pd(out + 2 * i, op(_mm_loadu_pd(pa + 2 * i), _mm_loadu_pd(pb + 2 * i)));
-    }
+    batch_of<op>(pa, pb, out, size_t(n));
 }
 
 // The loop over rows of any strides, the kernel inlined likewise.

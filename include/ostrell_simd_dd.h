@@ -1,0 +1,131 @@
+/* ostrell_simd_dd.h: the double-double kernels of ostrell.h on vectors of
+ * rows, lane by lane the scalar kernels' operation sequence.
+ *
+ * A generic body: no include guard; included once per instruction set with
+ * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h).  Each
+ * function ORs into *m the lanes where the scalar kernel could take a branch
+ * the vector code does not follow; the caller recomputes those rows with the
+ * scalar kernel.  The lanes of *m are never cleared.
+ */
+
+#define _OSV_INLINE static inline _OSV_TARGET _OSTRELL_ALWAYS_INLINE
+
+/* Above this a factor may be pre-scaled by the scalar product error
+ * (6.7e299 = 0x1.001e0e03dbf7p+996, the literal of ostrell.h). */
+#define _OSTRELL_SIMD_MUL_ERR_BIG 0x1.001e0e03dbf7p+996
+
+/* err with a + b = s + err exactly, for s = fl(a + b) (two-sum, the steps of
+ * ostrell_add). */
+_OSV_INLINE _osv_d _OSV(two_sum_err)(_osv_d a, _osv_d b, _osv_d s)
+{
+    _osv_d bb = _osv_sub(s, a);
+    return _osv_add(_osv_sub(a, _osv_sub(s, bb)), _osv_sub(b, bb));
+}
+
+/* err with a - b = s + err exactly, for s = fl(a - b) (the steps of
+ * ostrell_sub: not two_sum_err(a, -b), which can differ in the sign of a zero). */
+_OSV_INLINE _osv_d _OSV(two_diff_err)(_osv_d a, _osv_d b, _osv_d s)
+{
+    _osv_d bb = _osv_sub(s, a);
+    return _osv_sub(_osv_sub(a, _osv_sub(s, bb)), _osv_add(b, bb));
+}
+
+/* The high half of a by Veltkamp's split: a_h = t - (t - a), t = a * (2^27 + 1). */
+_OSV_INLINE _osv_d _OSV(split_hi)(_osv_d a)
+{
+    _osv_d t = _osv_opaque(_osv_mul(a, _osv_set1(0x1.0000002p+27))); /* 134217729 */
+    return _osv_sub(t, _osv_sub(t, a));
+}
+
+/* The exact rounding error a*b - p of p = fl(a*b), the steps of
+ * _ostrell_exact_mul_err_steps without pre-scaling.  Flags the lanes where
+ * ostrell_exact_mul_err would pre-scale (a factor above 6.7e299) or rescue
+ * (a non-finite error: includes p overflow and NaN). */
+_OSV_INLINE _osv_d _OSV(mul_err)(_osv_d a, _osv_d b, _osv_d p, _osv_m* m)
+{
+    _osv_d a_h = _OSV(split_hi)(a);
+    _osv_d a_l = _osv_sub(a, a_h);
+    _osv_d b_h = _OSV(split_hi)(b);
+    _osv_d b_l = _osv_sub(b, b_h);
+    _osv_d err = _osv_sub(_osv_opaque(_osv_mul(a_h, b_h)), p);
+    err = _osv_add(err, _osv_opaque(_osv_mul(a_h, b_l)));
+    err = _osv_add(err, _osv_opaque(_osv_mul(a_l, b_h)));
+    err = _osv_add(err, _osv_opaque(_osv_mul(a_l, b_l)));
+    *m = _osv_mor(*m, _osv_gt(_osv_max(_osv_abs(a), _osv_abs(b)),
+                              _osv_set1(_OSTRELL_SIMD_MUL_ERR_BIG)));
+    *m = _osv_mor(*m, _osv_nle(_osv_abs(err), _osv_set1(OSTRELL_DBL_MAX)));
+    return err;
+}
+
+/* ostrell_add.  The overflow branch (s infinite: the result is (s, +0)) is
+ * followed by a blend, so nothing is flagged. */
+_OSV_INLINE _osv_dd _OSV(dd_add)(_osv_dd a, _osv_dd b)
+{
+    _osv_dd r;
+    _osv_d s = _osv_add(a.hi, b.hi);
+    _osv_d err = _OSV(two_sum_err)(a.hi, b.hi, s);
+    _osv_m inf = _osv_gt(_osv_abs(s), _osv_set1(OSTRELL_DBL_MAX));
+    err = _osv_add(err, _osv_add(a.lo, b.lo));
+    r.hi = _osv_add(s, err);
+    r.lo = _osv_sub(err, _osv_sub(r.hi, s));
+    r.hi = _osv_blend(inf, r.hi, s);
+    r.lo = _osv_blend(inf, r.lo, _osv_zero());
+    return r;
+}
+
+/* ostrell_sub, its overflow branch blended as in dd_add. */
+_OSV_INLINE _osv_dd _OSV(dd_sub)(_osv_dd a, _osv_dd b)
+{
+    _osv_dd r;
+    _osv_d s = _osv_sub(a.hi, b.hi);
+    _osv_d err = _OSV(two_diff_err)(a.hi, b.hi, s);
+    _osv_m inf = _osv_gt(_osv_abs(s), _osv_set1(OSTRELL_DBL_MAX));
+    err = _osv_add(err, _osv_sub(a.lo, b.lo));
+    r.hi = _osv_add(s, err);
+    r.lo = _osv_sub(err, _osv_sub(r.hi, s));
+    r.hi = _osv_blend(inf, r.hi, s);
+    r.lo = _osv_blend(inf, r.lo, _osv_zero());
+    return r;
+}
+
+/* ostrell_mul.  p overflow makes the product error non-finite, so mul_err
+ * flags it with its own branches. */
+_OSV_INLINE _osv_dd _OSV(dd_mul)(_osv_dd a, _osv_dd b, _osv_m* m)
+{
+    _osv_dd r;
+    _osv_d p = _osv_opaque(_osv_mul(a.hi, b.hi));
+    _osv_d err = _OSV(mul_err)(a.hi, b.hi, p, m);
+    err = _osv_add(err, _osv_add(_osv_opaque(_osv_mul(a.hi, b.lo)),
+                                 _osv_opaque(_osv_mul(a.lo, b.hi))));
+    r.hi = _osv_add(p, err);
+    r.lo = _osv_sub(err, _osv_sub(r.hi, p));
+    return r;
+}
+
+/* ostrell_div.  Flagged: every lane with a non-finite result (or parts whose
+ * magnitudes sum above DBL_MAX).  That covers each branch of the scalar
+ * kernel: a zero high divisor makes q1 infinite or NaN and then p_hi = 0 * q1
+ * NaN, an infinite divisor makes p_hi = inf * q1 NaN or infinite, q1
+ * overflow makes hi = q1 + q2 non-finite, and a non-finite result of finite
+ * operands is the scalar kernel's rescue.  mul_err adds its own lanes. */
+_OSV_INLINE _osv_dd _OSV(dd_div)(_osv_dd a, _osv_dd b, _osv_m* m)
+{
+    _osv_dd r;
+    _osv_d q1, p_hi, p_lo, s, bb, e, r_hi, r_lo, q2;
+    q1 = _osv_div(a.hi, b.hi);
+    p_hi = _osv_opaque(_osv_mul(b.hi, q1));
+    p_lo = _osv_add(_OSV(mul_err)(q1, b.hi, p_hi, m), _osv_opaque(_osv_mul(q1, b.lo)));
+    s = _osv_sub(a.hi, p_hi);
+    bb = _osv_sub(s, a.hi);
+    e = _osv_add(_osv_sub(a.hi, _osv_sub(s, bb)), _osv_sub(_osv_neg(p_hi), bb));
+    e = _osv_add(_osv_sub(a.lo, p_lo), e);
+    r_hi = _osv_add(s, e);
+    r_lo = _osv_sub(e, _osv_sub(r_hi, s));
+    q2 = _osv_div(r_hi, b.hi);
+    r.hi = _osv_add(q1, q2);
+    r.lo = _osv_add(_osv_sub(q2, _osv_sub(r.hi, q1)), _osv_div(r_lo, b.hi));
+    *m = _osv_mor(*m, _osv_nle(_osv_add(_osv_abs(r.hi), _osv_abs(r.lo)), _osv_set1(OSTRELL_DBL_MAX)));
+    return r;
+}
+
+#undef _OSV_INLINE
