@@ -19,8 +19,9 @@
  * add, sub, mul and div have vector bodies (ostrell_batch_arith.h) on the
  * layer of ostrell_simd.h, which states the rules every vector kernel
  * follows (exact scalar operation order, no FMA, flagged lanes recomputed by
- * the scalar kernel out of line).  The other functions are row loops of the
- * scalar function on every path for now.
+ * the scalar kernel out of line).  sqrt, exp, log, sin, cos and sincos have
+ * vector bodies on the same layer (ostrell_batch_math.h); the other
+ * functions are row loops of the scalar function on every path.
  */
 #ifndef OSTRELL_BATCH_H
 #define OSTRELL_BATCH_H
@@ -33,6 +34,7 @@
 #include "ostrell_simd_avx2.h"
 #include "ostrell_simd_avx512.h"
 #include "ostrell_simd_sse2.h"
+#include "ostrell_simd_fn.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -141,6 +143,48 @@ static _OSTRELL_OUTLINE void _ostrell_batch_rows_arith(int op, const double* a,
     }
 }
 
+/* The scalar functions with vector bodies on rows [0, n), for flagged blocks
+ * and the last rows; and the binary64 seeds of log.  Out of line and
+ * baseline, as _ostrell_batch_rows_arith. */
+#define _OSTRELL_BATCH_ROWS_FN(name)                                           \
+    static _OSTRELL_OUTLINE void _ostrell_batch_rows_##name(const double* x, double* out, size_t n) \
+    {                                                                          \
+        _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n);                       \
+    }
+_OSTRELL_BATCH_ROWS_FN(sqrt)
+_OSTRELL_BATCH_ROWS_FN(exp)
+_OSTRELL_BATCH_ROWS_FN(log)
+_OSTRELL_BATCH_ROWS_FN(sin)
+_OSTRELL_BATCH_ROWS_FN(cos)
+#undef _OSTRELL_BATCH_ROWS_FN
+
+static _OSTRELL_OUTLINE void _ostrell_batch_rows_sincos(const double* x, double* s, double* c,
+                                                        size_t n)
+{
+    size_t i;
+    ostrell_t si, ci;
+    for (i = 0; i < n; ++i) {
+        ostrell_sincos(_mm_loadu_pd(x + 2 * i), &si, &ci);
+        _mm_storeu_pd(s + 2 * i, si);
+        _mm_storeu_pd(c + 2 * i, ci);
+    }
+}
+
+/* Rows per chunk of log seeds (on the stack of the vector loop). */
+#define _OSTRELL_BATCH_LOG_CHUNK 64
+
+/* seeds[2 i] = log(x[2 i]), the binary64 seed of ostrell_log, where the
+ * vector body takes the row (0 < hi <= DBL_MAX); 0 elsewhere (flagged). */
+static _OSTRELL_OUTLINE void _ostrell_batch_log_seeds(const double* x, double* seeds, size_t n)
+{
+    size_t i;
+    for (i = 0; i < n; ++i) {
+        double hi = x[2 * i];
+        seeds[2 * i] = hi > 0.0 && hi <= OSTRELL_DBL_MAX ? log(hi) : 0.0;
+        seeds[2 * i + 1] = 0.0;
+    }
+}
+
 /* Every vector body, instantiated once per instruction set. */
 #define _OSV(name) _ostrell_sse2_##name
 #define _OSV_TARGET
@@ -190,13 +234,29 @@ _OSTRELL_BATCH_BINARY_SIMD(sub)
 _OSTRELL_BATCH_BINARY_SIMD(mul)
 _OSTRELL_BATCH_BINARY_SIMD(div)
 
+/* A public pair for a unary function with vector bodies. */
+#define _OSTRELL_BATCH_UNARY_SIMD(name)                                        \
+    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
+                                                  size_t n)                    \
+    {                                                                          \
+        switch (isa) {                                                         \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(x, out, n); return;  \
+        default: _ostrell_sse2_batch_##name(x, out, n); return;                \
+        }                                                                      \
+    }                                                                          \
+    static inline void ostrell_batch_##name(const double* x, double* out, size_t n) \
+    {                                                                          \
+        ostrell_batch_##name##_isa(ostrell_isa_best(), x, out, n);             \
+    }
+
 /* ---- elementary functions -------------------------------------------------- */
-_OSTRELL_BATCH_UNARY(sqrt, ostrell_sqrt)
-_OSTRELL_BATCH_UNARY(exp, ostrell_exp)
-_OSTRELL_BATCH_UNARY(log, ostrell_log)
+_OSTRELL_BATCH_UNARY_SIMD(sqrt)
+_OSTRELL_BATCH_UNARY_SIMD(exp)
+_OSTRELL_BATCH_UNARY_SIMD(log)
 _OSTRELL_BATCH_BINARY(pow, ostrell_pow)
-_OSTRELL_BATCH_UNARY(sin, ostrell_sin)
-_OSTRELL_BATCH_UNARY(cos, ostrell_cos)
+_OSTRELL_BATCH_UNARY_SIMD(sin)
+_OSTRELL_BATCH_UNARY_SIMD(cos)
 _OSTRELL_BATCH_UNARY(tan, ostrell_tan)
 _OSTRELL_BATCH_UNARY(sinh, ostrell_sinh)
 _OSTRELL_BATCH_UNARY(cosh, ostrell_cosh)
@@ -211,17 +271,15 @@ _OSTRELL_BATCH_UNARY(trunc, ostrell_trunc)
 _OSTRELL_BATCH_UNARY(round, ostrell_round)
 _OSTRELL_BATCH_BINARY(fmod, ostrell_fmod)
 
-/* Sine and cosine of each row together (s and c may not overlap). */
+/* Sine and cosine of each row together (s and c may not overlap; either may
+ * be x). */
 static inline void ostrell_batch_sincos_isa(ostrell_isa isa, const double* x, double* s, double* c,
                                             size_t n)
 {
-    size_t i;
-    ostrell_t si, ci;
-    (void)isa;
-    for (i = 0; i < n; ++i) {
-        ostrell_sincos(_mm_loadu_pd(x + 2 * i), &si, &ci);
-        _mm_storeu_pd(s + 2 * i, si);
-        _mm_storeu_pd(c + 2 * i, ci);
+    switch (isa) {
+    case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_sincos(x, s, c, n); return;
+    case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_sincos(x, s, c, n); return;
+    default: _ostrell_sse2_batch_sincos(x, s, c, n); return;
     }
 }
 

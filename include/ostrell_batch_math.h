@@ -1,0 +1,304 @@
+/* ostrell_batch_math.h: batch sqrt, exp, log, sin, cos and sincos, one
+ * generic body per function on the layer of ostrell_simd.h.
+ *
+ * A generic body: no include guard; included once per instruction set with
+ * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h), after
+ * ostrell_simd_dd.h.  Defines _OSV(batch_sqrt) ... _OSV(batch_sincos).
+ *
+ * Each body is the scalar function of ostrell.h / ostrell_math.h lane by
+ * lane, the same binary64 operations in the same order.  Lanes where the
+ * scalar code takes a branch the body does not follow are flagged and their
+ * block is recomputed by the scalar function (ostrell_simd.h, rules 3, 4):
+ * special arguments, ldexp outside the normal range, the trigonometric fold
+ * and the reduction of unnormalised arguments, log's second correction.
+ */
+
+#define _OSV_INLINE static inline _OSV_TARGET _OSTRELL_ALWAYS_INLINE
+#define _OSV_FLAG(cond) (*m = _osv_mor(*m, (cond)))
+
+/* a * b hidden from the optimiser: never fused into the addition it feeds.
+ * Every product of these bodies goes through it, since a body's result may
+ * feed another's additions (exp's in log). */
+_OSV_INLINE _osv_d _OSV(prod)(_osv_d a, _osv_d b) { return _osv_opaque(_osv_mul(a, b)); }
+
+_OSV_INLINE _osv_dd _OSV(dd_of)(_osv_d hi, _osv_d lo)
+{
+    _osv_dd r;
+    r.hi = hi;
+    r.lo = lo;
+    return r;
+}
+/* The constant pair raw = {hi, lo} in every lane. */
+_OSV_INLINE _osv_dd _OSV(dd_raw)(const double* raw) { return _OSV(dd_of)(_osv_set1(raw[0]), _osv_set1(raw[1])); }
+/* b in the lanes of sel, a elsewhere. */
+_OSV_INLINE _osv_dd _OSV(dd_blend)(_osv_m sel, _osv_dd a, _osv_dd b)
+{
+    return _OSV(dd_of)(_osv_blend(sel, a.hi, b.hi), _osv_blend(sel, a.lo, b.lo));
+}
+/* ostrell_neg (both signs flipped) in the lanes of sel. */
+_OSV_INLINE _osv_dd _OSV(dd_neg_if)(_osv_m sel, _osv_dd a)
+{
+    _osv_d s = _osv_blend(sel, _osv_zero(), _osv_set1(-0.0));
+    return _OSV(dd_of)(_osv_xor(a.hi, s), _osv_xor(a.lo, s));
+}
+
+/* C round: nearest integer, halves away from zero; x - trunc(x) is exact and
+ * the sign of a zero is trunc's. */
+_OSV_INLINE _osv_d _OSV(round_away)(_osv_d x)
+{
+    _osv_d t = _osv_trunc(x);
+    _osv_d away = _osv_add(t, _osv_xor(_osv_set1(1.0), _osv_signbit(x)));
+    return _osv_blend(_osv_ge(_osv_abs(_osv_sub(x, t)), _osv_set1(0.5)), t, away);
+}
+
+/* Lanes where |hi| or |lo| exceeds 1 or is NaN.  Polynomials and products
+ * on pairs bounded so, with coefficients below 1, keep every sum, product
+ * and split far from overflow and from the 6.7e299 rescue: no kernel branch
+ * can be taken, so their steps need no flags of their own (their mask goes
+ * to a local that is dropped). */
+_OSV_INLINE _osv_m _OSV(beyond_one)(_osv_dd a)
+{
+    return _osv_mor(_osv_nle(_osv_abs(a.hi), _osv_set1(1.0)), _osv_nle(_osv_abs(a.lo), _osv_set1(1.0)));
+}
+
+/* ---- square root ----------------------------------------------------------- */
+
+/* ostrell_sqrt for 0 < hi <= DBL_MAX; other lanes flagged. */
+_OSV_INLINE _osv_dd _OSV(sqrt_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_d r, y, y_lo, y2, y2_lo, d, cr, t, res_hi;
+    _OSV_FLAG(_osv_ngt(x.hi, _osv_zero()));
+    _OSV_FLAG(_osv_gt(x.hi, _osv_set1(OSTRELL_DBL_MAX)));
+    r = _osv_div(_osv_set1(1.0), _osv_sqrt(x.hi));
+    y = _OSV(prod)(x.hi, r);
+    y_lo = _osv_add(_OSV(mul_err)(x.hi, r, y, m), _OSV(prod)(x.lo, r));
+    y2 = _OSV(prod)(y, y);
+    y2_lo = _osv_add(_OSV(mul_err)(y, y, y2, m), _OSV(prod)(_OSV(prod)(_osv_set1(2.0), y), y_lo));
+    d = _osv_add(_osv_sub(_osv_sub(x.hi, y2), y2_lo), x.lo);
+    cr = _OSV(prod)(_OSV(prod)(d, _osv_set1(0.5)), r);
+    t = _osv_add(y_lo, cr);
+    res_hi = _osv_add(y, t);
+    return _OSV(dd_of)(res_hi, _osv_sub(t, _osv_sub(res_hi, y)));
+}
+
+/* ---- exponential ----------------------------------------------------------- */
+
+/* _ostrell_exp_reduced; r bounded by 1 (no flags). */
+_OSV_INLINE _osv_dd _OSV(exp_reduced)(_osv_dd r)
+{
+    _osv_m unflagged = _osv_mzero();
+    _osv_dd one = _OSV(dd_of)(_osv_set1(1.0), _osv_zero());
+    _osv_dd s = _OSV(dd_raw)(_ostrell_exp_coefs_n16[10]);
+    int j;
+    for (j = 9; j >= 0; --j)
+        s = _OSV(dd_add)(_OSV(dd_raw)(_ostrell_exp_coefs_n16[j]), _OSV(dd_mul)(s, r, &unflagged));
+    s = _OSV(dd_add)(one, _OSV(dd_mul)(r, s, &unflagged));
+    s = _OSV(dd_add)(one, _OSV(dd_mul)(r, s, &unflagged));
+    (void)unflagged;
+    return s;
+}
+
+/* ostrell_exp for -745.13... <= hi <= 709.78... and 2^m normal: m and i as
+ * floor(k / 16) and k - 16 m in doubles (exact), ldexp as the product by
+ * 2^m (one rounding, as ldexp's).  Flagged: other arguments, other m, and a
+ * reduced argument above 1 (only an unnormalised or non-finite low part
+ * makes one). */
+_OSV_INLINE _osv_dd _OSV(exp_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_m unflagged = _osv_mzero();
+    _osv_d k, e, i, scale;
+    _osv_dd r, res, row;
+    _OSV_FLAG(_osv_nle(x.hi, _osv_set1(0x1.62e42fefa39efp+9)));  /* 709.78, 0x40862E42FEFA39EF */
+    _OSV_FLAG(_osv_lt(x.hi, _osv_set1(-0x1.74910d52d3051p+9))); /* -745.13, 0xC0874910D52D3051 */
+    k = _OSV(round_away)(_OSV(prod)(x.hi, _osv_set1(0x1.71547652b82fep+4))); /* 16/ln2 */
+    r = _OSV(dd_sub)(x, _OSV(dd_mul)(_OSV(dd_of)(k, _osv_zero()), _OSV(dd_raw)(_ostrell_ln2_16_raw), m));
+    _OSV_FLAG(_OSV(beyond_one)(r));
+    r = _OSV(exp_reduced)(r);
+    e = _osv_floor(_OSV(prod)(k, _osv_set1(0.0625)));
+    i = _osv_sub(k, _OSV(prod)(e, _osv_set1(16.0)));
+    row = _OSV(dd_of)(_osv_gather16(&_ostrell_exp_table[0][0], i), _osv_gather16(&_ostrell_exp_table[0][1], i));
+    res = _OSV(dd_mul)(r, row, &unflagged);
+    (void)unflagged;
+    _OSV_FLAG(_osv_mor(_osv_lt(e, _osv_set1(-1022.0)), _osv_gt(e, _osv_set1(1023.0))));
+    scale = _osv_pow2(e);
+    return _OSV(dd_of)(_OSV(prod)(res.hi, scale), _OSV(prod)(res.lo, scale)); /* log adds to these */
+}
+
+/* ---- logarithm ------------------------------------------------------------- */
+
+/* ostrell_log for 0 < hi <= DBL_MAX from the seed log(hi), computed per row
+ * by the libm beforehand.  Flagged: other arguments, and lanes whose first
+ * correction exceeds 0.001 (the scalar corrects a second time). */
+_OSV_INLINE _osv_dd _OSV(log_block)(_osv_dd x, _osv_d seed, _osv_m* m)
+{
+    _osv_dd y, ey, delta;
+    _OSV_FLAG(_osv_ngt(x.hi, _osv_zero()));
+    _OSV_FLAG(_osv_gt(x.hi, _osv_set1(OSTRELL_DBL_MAX)));
+    y = _OSV(dd_of)(seed, _osv_zero());
+    ey = _OSV(exp_block)(y, m);
+    delta = _OSV(dd_div)(_OSV(dd_sub)(x, ey), _OSV(dd_add)(x, ey), m);
+    delta = _OSV(dd_mul)(_OSV(dd_of)(_osv_set1(2.0), _osv_zero()), delta, m);
+    y = _OSV(dd_add)(y, delta);
+    _OSV_FLAG(_osv_gt(_osv_abs(delta.hi), _osv_set1(0x1.0624dd2f1a9fcp-10))); /* 0.001 */
+    return y;
+}
+
+/* ---- sine and cosine ------------------------------------------------------- */
+
+/* _ostrell_sin_reduced and _ostrell_cos_reduced; r bounded by 1 (no flags). */
+_OSV_INLINE _osv_dd _OSV(sin_reduced)(_osv_dd r, _osv_dd rsq)
+{
+    _osv_m unflagged = _osv_mzero();
+    _osv_dd s = _OSV(dd_raw)(_ostrell_sin_coefs_n4[11]);
+    int j;
+    for (j = 10; j >= 0; --j)
+        s = _OSV(dd_add)(_OSV(dd_raw)(_ostrell_sin_coefs_n4[j]), _OSV(dd_mul)(s, rsq, &unflagged));
+    s = _OSV(dd_add)(_OSV(dd_of)(_osv_set1(1.0), _osv_zero()), _OSV(dd_mul)(rsq, s, &unflagged));
+    s = _OSV(dd_mul)(r, s, &unflagged);
+    (void)unflagged;
+    return s;
+}
+_OSV_INLINE _osv_dd _OSV(cos_reduced)(_osv_dd rsq)
+{
+    _osv_m unflagged = _osv_mzero();
+    _osv_dd s = _OSV(dd_raw)(_ostrell_cos_coefs_n4[11]);
+    int j;
+    for (j = 10; j >= 0; --j)
+        s = _OSV(dd_add)(_OSV(dd_raw)(_ostrell_cos_coefs_n4[j]), _OSV(dd_mul)(s, rsq, &unflagged));
+    s = _OSV(dd_add)(_OSV(dd_of)(_osv_set1(1.0), _osv_zero()), _OSV(dd_mul)(rsq, s, &unflagged));
+    (void)unflagged;
+    return s;
+}
+
+/* x mod 4 in [0, 4) for an integral |x| < 2^62: every step exact. */
+_OSV_INLINE _osv_d _OSV(mod4)(_osv_d x)
+{
+    return _osv_sub(x, _OSV(prod)(_osv_floor(_OSV(prod)(x, _osv_set1(0.25))), _osv_set1(4.0)));
+}
+
+/* ostrell_sincos for |hi| <= 9e18 (no fold).  The reduction's two straight
+ * branches run as one: k = (round(xs_hi), +0) below 2^52, (xs_hi,
+ * round(xs_lo)) from there on, the quadrant summed from the parts' residues
+ * mod 4 (k = xs_hi + round(xs_lo) exactly in the scalar's 64 bits).  The
+ * third branch (NaN) is flagged, and so is r beyond 1 in either part (the
+ * scalar's NaN r among them; finite ones only from unnormalised x). */
+_OSV_INLINE void _OSV(sincos_block)(_osv_dd x, _osv_dd* s, _osv_dd* c, _osv_m* m)
+{
+    _osv_dd xs, k, r, rsq, sin_r, cos_r;
+    _osv_d q, axs;
+    _osv_m small, odd;
+    _OSV_FLAG(_osv_nle(_osv_abs(x.hi), _osv_set1(0x1.f399b1438a1p+62))); /* 9e18, 0x43DF399B1438A100 */
+    xs = _OSV(dd_mul)(x, _OSV(dd_raw)(_ostrell_two_over_pi_raw), m);
+    axs = _osv_abs(xs.hi);
+    small = _osv_lt(axs, _osv_set1(0x1p52));
+    _OSV_FLAG(_osv_mand(_osv_nlt(axs, _osv_set1(0x1p52)),
+                        _osv_mor(_osv_nlt(axs, _osv_set1(0x1.8p62)),
+                                 _osv_nlt(_osv_abs(xs.lo), _osv_set1(0x1p61)))));
+    k = _OSV(dd_of)(_osv_blend(small, xs.hi, _OSV(round_away)(xs.hi)),
+                    _osv_blend(small, _OSV(round_away)(xs.lo), _osv_zero()));
+    r = _OSV(dd_sub)(x, _OSV(dd_mul)(k, _OSV(dd_raw)(_ostrell_pi_over_2_raw), m));
+    _OSV_FLAG(_OSV(beyond_one)(r));
+    q = _osv_add(_OSV(mod4)(k.hi), _OSV(mod4)(k.lo));
+    q = _osv_blend(_osv_ge(q, _osv_set1(4.0)), q, _osv_sub(q, _osv_set1(4.0)));
+    {
+        _osv_m unflagged = _osv_mzero();
+        rsq = _OSV(dd_mul)(r, r, &unflagged);
+        (void)unflagged;
+    }
+    sin_r = _OSV(sin_reduced)(r, rsq);
+    cos_r = _OSV(cos_reduced)(rsq);
+    /* q = 0: (sin, cos); 1: (cos, -sin); 2: (-sin, -cos); 3: (-cos, sin) */
+    odd = _osv_mor(_osv_eq(q, _osv_set1(1.0)), _osv_eq(q, _osv_set1(3.0)));
+    *s = _OSV(dd_neg_if)(_osv_ge(q, _osv_set1(2.0)), _OSV(dd_blend)(odd, sin_r, cos_r));
+    *c = _OSV(dd_neg_if)(_osv_mand(_osv_ge(q, _osv_set1(1.0)), _osv_le(q, _osv_set1(2.0))),
+                         _OSV(dd_blend)(odd, cos_r, sin_r));
+}
+
+_OSV_INLINE _osv_dd _OSV(sin_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_dd s, c;
+    _OSV(sincos_block)(x, &s, &c, m);
+    return s;
+}
+_OSV_INLINE _osv_dd _OSV(cos_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_dd s, c;
+    _OSV(sincos_block)(x, &s, &c, m);
+    return c;
+}
+
+/* ---- loops over the rows ---------------------------------------------------- */
+
+/* Whole blocks through the body, a block with a flagged lane and the last
+ * rows through _ostrell_batch_rows_NAME.  Each block is loaded before
+ * anything of it is stored, so out == x is fine.  Entry points out of line
+ * (ostrell_simd.h, rule 4). */
+#define _OSTRELL_BATCH_MATH_ENTRY(name)                                        \
+    static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_##name)(const double* x, double* out, \
+                                                                size_t n)      \
+    {                                                                          \
+        size_t i = 0;                                                          \
+        for (; n - i >= _OSV_LANES; i += _OSV_LANES) {                         \
+            _osv_m m = _osv_mzero();                                           \
+            _osv_dd r = _OSV(name##_block)(_osv_load_rows(x + 2 * i), &m);     \
+            if (_osv_many(m))                                                  \
+                _ostrell_batch_rows_##name(x + 2 * i, out + 2 * i, _OSV_LANES); \
+            else                                                               \
+                _osv_store_rows(out + 2 * i, r);                               \
+        }                                                                      \
+        if (i < n)                                                             \
+            _ostrell_batch_rows_##name(x + 2 * i, out + 2 * i, n - i);         \
+    }
+_OSTRELL_BATCH_MATH_ENTRY(sqrt)
+_OSTRELL_BATCH_MATH_ENTRY(exp)
+_OSTRELL_BATCH_MATH_ENTRY(sin)
+_OSTRELL_BATCH_MATH_ENTRY(cos)
+#undef _OSTRELL_BATCH_MATH_ENTRY
+
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_sincos)(const double* x, double* s, double* c,
+                                                            size_t n)
+{
+    size_t i = 0;
+    for (; n - i >= _OSV_LANES; i += _OSV_LANES) {
+        _osv_m m = _osv_mzero();
+        _osv_dd rs, rc;
+        _OSV(sincos_block)(_osv_load_rows(x + 2 * i), &rs, &rc, &m);
+        if (_osv_many(m)) {
+            _ostrell_batch_rows_sincos(x + 2 * i, s + 2 * i, c + 2 * i, _OSV_LANES);
+        } else {
+            _osv_store_rows(s + 2 * i, rs);
+            _osv_store_rows(c + 2 * i, rc);
+        }
+    }
+    if (i < n)
+        _ostrell_batch_rows_sincos(x + 2 * i, s + 2 * i, c + 2 * i, n - i);
+}
+
+/* The seeds log(hi) of up to _OSTRELL_BATCH_LOG_CHUNK rows come first, from
+ * the libm in baseline code out of line, in the rows' layout (so the same
+ * load puts each seed in its row's lane); then the blocks. */
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_log)(const double* x, double* out, size_t n)
+{
+    double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
+    size_t i = 0, j, len;
+    while (n - i >= _OSV_LANES) {
+        len = n - i < _OSTRELL_BATCH_LOG_CHUNK ? (n - i) / _OSV_LANES * _OSV_LANES
+                                               : _OSTRELL_BATCH_LOG_CHUNK;
+        _ostrell_batch_log_seeds(x + 2 * i, seeds, len);
+        for (j = 0; j < len; j += _OSV_LANES) {
+            _osv_m m = _osv_mzero();
+            _osv_dd r = _OSV(log_block)(_osv_load_rows(x + 2 * (i + j)),
+                                        _osv_load_rows(seeds + 2 * j).hi, &m);
+            if (_osv_many(m))
+                _ostrell_batch_rows_log(x + 2 * (i + j), out + 2 * (i + j), _OSV_LANES);
+            else
+                _osv_store_rows(out + 2 * (i + j), r);
+        }
+        i += len;
+    }
+    if (i < n)
+        _ostrell_batch_rows_log(x + 2 * i, out + 2 * i, n - i);
+}
+
+#undef _OSV_FLAG
+#undef _OSV_INLINE
