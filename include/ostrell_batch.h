@@ -19,9 +19,10 @@
  * add, sub, mul and div have vector bodies (ostrell_batch_arith.h) on the
  * layer of ostrell_simd.h, which states the rules every vector kernel
  * follows (exact scalar operation order, no FMA, flagged lanes recomputed by
- * the scalar kernel out of line).  sqrt, exp, log, sin, cos and sincos have
- * vector bodies on the same layer (ostrell_batch_math.h); the other
- * functions are row loops of the scalar function on every path.
+ * the scalar kernel out of line).  sqrt, exp, log, sin, cos, sincos, tan,
+ * sinh, cosh and tanh have vector bodies on the same layer
+ * (ostrell_batch_math.h); the other functions are row loops of the scalar
+ * function on every path.
  */
 #ifndef OSTRELL_BATCH_H
 #define OSTRELL_BATCH_H
@@ -156,6 +157,10 @@ _OSTRELL_BATCH_ROWS_FN(exp)
 _OSTRELL_BATCH_ROWS_FN(log)
 _OSTRELL_BATCH_ROWS_FN(sin)
 _OSTRELL_BATCH_ROWS_FN(cos)
+_OSTRELL_BATCH_ROWS_FN(tan)
+_OSTRELL_BATCH_ROWS_FN(sinh)
+_OSTRELL_BATCH_ROWS_FN(cosh)
+_OSTRELL_BATCH_ROWS_FN(tanh)
 #undef _OSTRELL_BATCH_ROWS_FN
 
 static _OSTRELL_OUTLINE void _ostrell_batch_rows_sincos(const double* x, double* s, double* c,
@@ -257,10 +262,10 @@ _OSTRELL_BATCH_UNARY_SIMD(log)
 _OSTRELL_BATCH_BINARY(pow, ostrell_pow)
 _OSTRELL_BATCH_UNARY_SIMD(sin)
 _OSTRELL_BATCH_UNARY_SIMD(cos)
-_OSTRELL_BATCH_UNARY(tan, ostrell_tan)
-_OSTRELL_BATCH_UNARY(sinh, ostrell_sinh)
-_OSTRELL_BATCH_UNARY(cosh, ostrell_cosh)
-_OSTRELL_BATCH_UNARY(tanh, ostrell_tanh)
+_OSTRELL_BATCH_UNARY_SIMD(tan)
+_OSTRELL_BATCH_UNARY_SIMD(sinh)
+_OSTRELL_BATCH_UNARY_SIMD(cosh)
+_OSTRELL_BATCH_UNARY_SIMD(tanh)
 _OSTRELL_BATCH_UNARY(atan, ostrell_atan)
 _OSTRELL_BATCH_BINARY(atan2, ostrell_atan2)
 _OSTRELL_BATCH_UNARY(asin, ostrell_asin)

@@ -1,9 +1,10 @@
-/* ostrell_batch_math.h: batch sqrt, exp, log, sin, cos and sincos, one
- * generic body per function on the layer of ostrell_simd.h.
+/* ostrell_batch_math.h: batch sqrt, exp, log, sin, cos, sincos, tan, sinh,
+ * cosh and tanh, one generic body per function on the layer of
+ * ostrell_simd.h.
  *
  * A generic body: no include guard; included once per instruction set with
  * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h), after
- * ostrell_simd_dd.h.  Defines _OSV(batch_sqrt) ... _OSV(batch_sincos).
+ * ostrell_simd_dd.h.  Defines _OSV(batch_NAME) for each.
  *
  * Each body is the scalar function of ostrell.h / ostrell_math.h lane by
  * lane, the same binary64 operations in the same order.  Lanes where the
@@ -227,6 +228,94 @@ _OSV_INLINE _osv_dd _OSV(cos_block)(_osv_dd x, _osv_m* m)
     return c;
 }
 
+/* ostrell_tan: sin/cos by the double-double division, which flags every
+ * non-finite quotient (the zero cosine among them). */
+_OSV_INLINE _osv_dd _OSV(tan_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_dd s, c;
+    _OSV(sincos_block)(x, &s, &c, m);
+    return _OSV(dd_div)(s, c, m);
+}
+
+/* ---- hyperbolic functions ------------------------------------------------- */
+
+/* The scalar functions' two branches run side by side and are blended: a
+ * branch's flags count only in the lanes that take it.  The series branch
+ * (|hi| < 0.0001) is evaluated only when some lane takes it. */
+#define _OSTRELL_HYP_SMALL 0x1.a36e2eb1c432dp-14 /* 0.0001, 0x3F1A36E2EB1C432D */
+
+/* x + x^3 / d3 + x^5 · c5 (sinh: divisions by 6 and 120; tanh: by -3, then
+ * the product by 2/15), the step order of the scalar series. */
+_OSV_INLINE _osv_dd _OSV(odd_series)(_osv_dd x, double d3, double d5, int div5, _osv_m* m)
+{
+    _osv_dd x2 = _OSV(dd_mul)(x, x, m);
+    _osv_dd x3 = _OSV(dd_mul)(x2, x, m);
+    _osv_dd x5 = _OSV(dd_mul)(x3, x2, m);
+    _osv_dd term2 = _OSV(dd_div)(x3, _OSV(dd_of)(_osv_set1(d3), _osv_zero()), m);
+    _osv_dd c5 = _OSV(dd_of)(_osv_set1(d5), _osv_zero());
+    _osv_dd term3 = div5 ? _OSV(dd_div)(x5, c5, m) : _OSV(dd_mul)(x5, c5, m);
+    return _OSV(dd_add)(_OSV(dd_add)(x, term2), term3);
+}
+
+/* The series in the lanes of small (flags there only) blended into big. */
+_OSV_INLINE _osv_dd _OSV(with_series)(_osv_dd x, _osv_m small, _osv_dd big, double d3, double d5,
+                                      int div5, _osv_m* m)
+{
+    _osv_m ms = _osv_mzero();
+    _osv_dd series;
+    if (!_osv_many(small))
+        return big;
+    series = _OSV(odd_series)(x, d3, d5, div5, &ms);
+    _OSV_FLAG(_osv_mand(ms, small));
+    return _OSV(dd_blend)(small, big, series);
+}
+
+/* e^x and 1 / e^x, their flags into *me. */
+_OSV_INLINE void _OSV(exp_pair)(_osv_dd x, _osv_dd* ex, _osv_dd* emx, _osv_m* me)
+{
+    *ex = _OSV(exp_block)(x, me);
+    *emx = _OSV(dd_div)(_OSV(dd_of)(_osv_set1(1.0), _osv_zero()), *ex, me);
+}
+
+/* ostrell_sinh; NaN and infinite arguments flagged. */
+_OSV_INLINE _osv_dd _OSV(sinh_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_d ax = _osv_abs(x.hi);
+    _osv_m me = _osv_mzero();
+    _osv_dd ex, emx, big;
+    _OSV_FLAG(_osv_nle(ax, _osv_set1(OSTRELL_DBL_MAX)));
+    _OSV(exp_pair)(x, &ex, &emx, &me);
+    _OSV_FLAG(_osv_mand(me, _osv_nlt(ax, _osv_set1(_OSTRELL_HYP_SMALL))));
+    big = _OSV(dd_mul)(_OSV(dd_sub)(ex, emx), _OSV(dd_of)(_osv_set1(0.5), _osv_zero()), m);
+    return _OSV(with_series)(x, _osv_lt(ax, _osv_set1(_OSTRELL_HYP_SMALL)), big, 6.0, 120.0, 1, m);
+}
+
+/* ostrell_cosh; NaN and infinite arguments flagged. */
+_OSV_INLINE _osv_dd _OSV(cosh_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_dd ex, emx;
+    _OSV_FLAG(_osv_nle(_osv_abs(x.hi), _osv_set1(OSTRELL_DBL_MAX)));
+    _OSV(exp_pair)(x, &ex, &emx, m);
+    return _OSV(dd_mul)(_OSV(dd_add)(ex, emx), _OSV(dd_of)(_osv_set1(0.5), _osv_zero()), m);
+}
+
+/* ostrell_tanh; NaN and infinite arguments flagged, and lanes where e^x or
+ * its reciprocal is not finite (exp flags those itself). */
+_OSV_INLINE _osv_dd _OSV(tanh_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_d ax = _osv_abs(x.hi);
+    _osv_m big_lanes = _osv_nlt(ax, _osv_set1(_OSTRELL_HYP_SMALL));
+    _osv_m mb = _osv_mzero();
+    _osv_dd ex, emx, big;
+    _OSV_FLAG(_osv_nle(ax, _osv_set1(OSTRELL_DBL_MAX)));
+    _OSV(exp_pair)(x, &ex, &emx, &mb);
+    big = _OSV(dd_div)(_OSV(dd_sub)(ex, emx), _OSV(dd_add)(ex, emx), &mb);
+    _OSV_FLAG(_osv_mand(mb, big_lanes));
+    return _OSV(with_series)(x, _osv_lt(ax, _osv_set1(_OSTRELL_HYP_SMALL)), big, -3.0,
+                             0x1.1111111111111p-3 /* 2/15, 0x3FC1111111111111 */, 0, m);
+}
+#undef _OSTRELL_HYP_SMALL
+
 /* ---- loops over the rows ---------------------------------------------------- */
 
 /* Whole blocks through the body, a block with a flagged lane and the last
@@ -253,6 +342,10 @@ _OSTRELL_BATCH_MATH_ENTRY(sqrt)
 _OSTRELL_BATCH_MATH_ENTRY(exp)
 _OSTRELL_BATCH_MATH_ENTRY(sin)
 _OSTRELL_BATCH_MATH_ENTRY(cos)
+_OSTRELL_BATCH_MATH_ENTRY(tan)
+_OSTRELL_BATCH_MATH_ENTRY(sinh)
+_OSTRELL_BATCH_MATH_ENTRY(cosh)
+_OSTRELL_BATCH_MATH_ENTRY(tanh)
 #undef _OSTRELL_BATCH_MATH_ENTRY
 
 static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_sincos)(const double* x, double* s, double* c,
