@@ -44,6 +44,12 @@
  *    Kernels are lane-wise, so the order never matters; a kernel that needs
  *    row positions must not rely on it.
  *
+ * Adding a vector function: a generic body header (like ostrell_batch_arith.h)
+ * composing the primitives below and those of ostrell_simd_dd.h, listed in
+ * ostrell_batch_bodies.h; an out-of-line scalar row loop for its flagged
+ * blocks, head and tail (like _ostrell_batch_rows_arith); the public pair in
+ * ostrell_batch.h switching on the path; a bit-for-bit test on every path.
+ *
  * Primitives every instruction set defines (d: vector of doubles, m: lane mask,
  * dd: struct { d hi, lo; }):
  *   load_rows(p)             LANES rows from p (any alignment of double) -> dd
@@ -57,6 +63,7 @@
  *   opaque(x)                x, hidden from the optimiser (the product barrier)
  *   lt le gt ge eq           ordered compares (false on NaN) -> m
  *   nle ne                   not (a <= b), a != b: true on NaN -> m
+ *   ord                      neither a nor b is NaN -> m
  *   mzero mor mand many      empty mask, or, and, "any lane set"
  *   blend(m, a, b)           b in the lanes of m, a elsewhere
  */
@@ -96,6 +103,7 @@
 #define _osv_eq _OSV(eq)
 #define _osv_nle _OSV(nle)
 #define _osv_ne _OSV(ne)
+#define _osv_ord _OSV(ord)
 #define _osv_mzero _OSV(mzero)
 #define _osv_mor _OSV(mor)
 #define _osv_mand _OSV(mand)

@@ -62,6 +62,7 @@ _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_ge(__m256d a, __m256d b) { return _mm
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_eq(__m256d a, __m256d b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_nle(__m256d a, __m256d b) { return _mm256_cmp_pd(a, b, _CMP_NLE_UQ); }
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_ne(__m256d a, __m256d b) { return _mm256_cmp_pd(a, b, _CMP_NEQ_UQ); }
+_OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_ord(__m256d a, __m256d b) { return _mm256_cmp_pd(a, b, _CMP_ORD_Q); }
 
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_mzero(void) { return _mm256_setzero_pd(); }
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_mor(__m256d a, __m256d b) { return _mm256_or_pd(a, b); }

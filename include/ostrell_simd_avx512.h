@@ -83,6 +83,7 @@ _OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_ge(__m512d a, __m512d b) { retur
 _OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_eq(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
 _OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_nle(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, _CMP_NLE_UQ); }
 _OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_ne(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, _CMP_NEQ_UQ); }
+_OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_ord(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, _CMP_ORD_Q); }
 
 _OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_mzero(void) { return 0; }
 _OSTRELL_AVX512_INLINE __mmask8 _ostrell_avx512_mor(__mmask8 a, __mmask8 b) { return (__mmask8)(a | b); }

@@ -2,16 +2,19 @@
  * rows, lane by lane the scalar kernels' operation sequence.
  *
  * A generic body: no include guard; included once per instruction set with
- * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h).  Each
- * function ORs into *m the lanes where the scalar kernel could take a branch
- * the vector code does not follow; the caller recomputes those rows with the
- * scalar kernel.  The lanes of *m are never cleared.
+ * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h).  A function
+ * with a mask argument ORs into *m (never clearing a lane) the lanes where the
+ * scalar kernel could take a branch the vector code does not follow; the
+ * caller recomputes those rows with the scalar function.  The others follow
+ * every branch of their scalar kernel (by blends).
  */
 
 #define _OSV_INLINE static inline _OSV_TARGET _OSTRELL_ALWAYS_INLINE
 
 /* Above this a factor may be pre-scaled by the scalar product error
- * (6.7e299 = 0x1.001e0e03dbf7p+996, the literal of ostrell.h). */
+ * (6.7e299 = 0x1.001e0e03dbf7p+996, the literal of ostrell.h).  Flagging every
+ * such factor (not only with the other factor below 1) is a superset that
+ * also catches infinite factors. */
 #define _OSTRELL_SIMD_MUL_ERR_BIG 0x1.001e0e03dbf7p+996
 
 /* err with a + b = s + err exactly, for s = fl(a + b) (two-sum, the steps of
@@ -30,6 +33,18 @@ _OSV_INLINE _osv_d _OSV(two_diff_err)(_osv_d a, _osv_d b, _osv_d s)
     return _osv_sub(_osv_sub(a, _osv_sub(s, bb)), _osv_add(b, bb));
 }
 
+/* |x| <= DBL_MAX: false for infinities and NaN. */
+_OSV_INLINE _osv_m _OSV(is_finite)(_osv_d x)
+{
+    return _osv_le(_osv_abs(x), _osv_set1(OSTRELL_DBL_MAX));
+}
+
+/* |x| > DBL_MAX, as _ostrell_isinf_d: false for NaN. */
+_OSV_INLINE _osv_m _OSV(is_inf)(_osv_d x)
+{
+    return _osv_gt(_osv_abs(x), _osv_set1(OSTRELL_DBL_MAX));
+}
+
 /* The high half of a by Veltkamp's split: a_h = t - (t - a), t = a * (2^27 + 1). */
 _OSV_INLINE _osv_d _OSV(split_hi)(_osv_d a)
 {
@@ -39,8 +54,9 @@ _OSV_INLINE _osv_d _OSV(split_hi)(_osv_d a)
 
 /* The exact rounding error a*b - p of p = fl(a*b), the steps of
  * _ostrell_exact_mul_err_steps without pre-scaling.  Flags the lanes where
- * ostrell_exact_mul_err would pre-scale (a factor above 6.7e299) or rescue
- * (a non-finite error: includes p overflow and NaN). */
+ * ostrell_exact_mul_err would pre-scale (a factor above 6.7e299: a superset)
+ * or rescue (a non-finite error with a, b and p finite; p = fl(a*b) finite
+ * implies a and b finite). */
 _OSV_INLINE _osv_d _OSV(mul_err)(_osv_d a, _osv_d b, _osv_d p, _osv_m* m)
 {
     _osv_d a_h = _OSV(split_hi)(a);
@@ -53,7 +69,8 @@ _OSV_INLINE _osv_d _OSV(mul_err)(_osv_d a, _osv_d b, _osv_d p, _osv_m* m)
     err = _osv_add(err, _osv_opaque(_osv_mul(a_l, b_l)));
     *m = _osv_mor(*m, _osv_gt(_osv_max(_osv_abs(a), _osv_abs(b)),
                               _osv_set1(_OSTRELL_SIMD_MUL_ERR_BIG)));
-    *m = _osv_mor(*m, _osv_nle(_osv_abs(err), _osv_set1(OSTRELL_DBL_MAX)));
+    *m = _osv_mor(*m, _osv_mand(_osv_nle(_osv_abs(err), _osv_set1(OSTRELL_DBL_MAX)),
+                                _osv_ord(p, p)));
     return err;
 }
 
@@ -64,7 +81,7 @@ _OSV_INLINE _osv_dd _OSV(dd_add)(_osv_dd a, _osv_dd b)
     _osv_dd r;
     _osv_d s = _osv_add(a.hi, b.hi);
     _osv_d err = _OSV(two_sum_err)(a.hi, b.hi, s);
-    _osv_m inf = _osv_gt(_osv_abs(s), _osv_set1(OSTRELL_DBL_MAX));
+    _osv_m inf = _OSV(is_inf)(s);
     err = _osv_add(err, _osv_add(a.lo, b.lo));
     r.hi = _osv_add(s, err);
     r.lo = _osv_sub(err, _osv_sub(r.hi, s));
@@ -79,7 +96,7 @@ _OSV_INLINE _osv_dd _OSV(dd_sub)(_osv_dd a, _osv_dd b)
     _osv_dd r;
     _osv_d s = _osv_sub(a.hi, b.hi);
     _osv_d err = _OSV(two_diff_err)(a.hi, b.hi, s);
-    _osv_m inf = _osv_gt(_osv_abs(s), _osv_set1(OSTRELL_DBL_MAX));
+    _osv_m inf = _OSV(is_inf)(s);
     err = _osv_add(err, _osv_sub(a.lo, b.lo));
     r.hi = _osv_add(s, err);
     r.lo = _osv_sub(err, _osv_sub(r.hi, s));
@@ -88,8 +105,9 @@ _OSV_INLINE _osv_dd _OSV(dd_sub)(_osv_dd a, _osv_dd b)
     return r;
 }
 
-/* ostrell_mul.  p overflow makes the product error non-finite, so mul_err
- * flags it with its own branches. */
+/* ostrell_mul.  The overflow branch (p infinite) is flagged by mul_err, as
+ * its error is then non-finite.  NaN rows follow the steps, as in the scalar
+ * kernel. */
 _OSV_INLINE _osv_dd _OSV(dd_mul)(_osv_dd a, _osv_dd b, _osv_m* m)
 {
     _osv_dd r;
@@ -102,12 +120,10 @@ _OSV_INLINE _osv_dd _OSV(dd_mul)(_osv_dd a, _osv_dd b, _osv_m* m)
     return r;
 }
 
-/* ostrell_div.  Flagged: every lane with a non-finite result (or parts whose
- * magnitudes sum above DBL_MAX).  That covers each branch of the scalar
- * kernel: a zero high divisor makes q1 infinite or NaN and then p_hi = 0 * q1
- * NaN, an infinite divisor makes p_hi = inf * q1 NaN or infinite, q1
- * overflow makes hi = q1 + q2 non-finite, and a non-finite result of finite
- * operands is the scalar kernel's rescue.  mul_err adds its own lanes. */
+/* ostrell_div.  Flagged: a zero or infinite high divisor (the scalar
+ * kernel's first two branches), and a non-finite result of operands without
+ * NaN (its rescue of finite operands, and q1 overflow); mul_err adds its own
+ * lanes.  NaN rows follow the steps, as in the scalar kernel. */
 _OSV_INLINE _osv_dd _OSV(dd_div)(_osv_dd a, _osv_dd b, _osv_m* m)
 {
     _osv_dd r;
@@ -124,7 +140,10 @@ _OSV_INLINE _osv_dd _OSV(dd_div)(_osv_dd a, _osv_dd b, _osv_m* m)
     q2 = _osv_div(r_hi, b.hi);
     r.hi = _osv_add(q1, q2);
     r.lo = _osv_add(_osv_sub(q2, _osv_sub(r.hi, q1)), _osv_div(r_lo, b.hi));
-    *m = _osv_mor(*m, _osv_nle(_osv_add(_osv_abs(r.hi), _osv_abs(r.lo)), _osv_set1(OSTRELL_DBL_MAX)));
+    *m = _osv_mor(*m, _osv_mor(_osv_eq(b.hi, _osv_zero()), _OSV(is_inf)(b.hi)));
+    *m = _osv_mor(*m, _osv_mand(_osv_mand(_osv_ord(a.hi, a.lo), _osv_ord(b.hi, b.lo)),
+                                _osv_nle(_osv_add(_osv_abs(r.hi), _osv_abs(r.lo)),
+                                         _osv_set1(OSTRELL_DBL_MAX))));
     return r;
 }
 

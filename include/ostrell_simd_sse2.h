@@ -61,6 +61,7 @@ _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_ge(__m128d a, __m128d b) { return _mm
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_eq(__m128d a, __m128d b) { return _mm_cmpeq_pd(a, b); }
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_nle(__m128d a, __m128d b) { return _mm_cmpnle_pd(a, b); }
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_ne(__m128d a, __m128d b) { return _mm_cmpneq_pd(a, b); }
+_OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_ord(__m128d a, __m128d b) { return _mm_cmpord_pd(a, b); }
 
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_mzero(void) { return _mm_setzero_pd(); }
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_mor(__m128d a, __m128d b) { return _mm_or_pd(a, b); }
