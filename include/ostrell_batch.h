@@ -20,9 +20,9 @@
  * layer of ostrell_simd.h, which states the rules every vector kernel
  * follows (exact scalar operation order, no FMA, flagged lanes recomputed by
  * the scalar kernel out of line).  sqrt, exp, log, sin, cos, sincos, tan,
- * sinh, cosh and tanh have vector bodies on the same layer
- * (ostrell_batch_math.h); the other functions are row loops of the scalar
- * function on every path.
+ * sinh, cosh, tanh, floor, ceil, trunc and round have vector bodies on the
+ * same layer (ostrell_batch_math.h); pow, atan, atan2, asin, acos and fmod
+ * are row loops of the scalar function on every path.
  */
 #ifndef OSTRELL_BATCH_H
 #define OSTRELL_BATCH_H
@@ -162,6 +162,10 @@ _OSTRELL_BATCH_ROWS_FN(tan)
 _OSTRELL_BATCH_ROWS_FN(sinh)
 _OSTRELL_BATCH_ROWS_FN(cosh)
 _OSTRELL_BATCH_ROWS_FN(tanh)
+_OSTRELL_BATCH_ROWS_FN(floor)
+_OSTRELL_BATCH_ROWS_FN(ceil)
+_OSTRELL_BATCH_ROWS_FN(trunc)
+_OSTRELL_BATCH_ROWS_FN(round)
 #undef _OSTRELL_BATCH_ROWS_FN
 
 static _OSTRELL_OUTLINE void _ostrell_batch_rows_sincos(const double* x, double* s, double* c,
@@ -271,10 +275,10 @@ _OSTRELL_BATCH_UNARY(atan, ostrell_atan)
 _OSTRELL_BATCH_BINARY(atan2, ostrell_atan2)
 _OSTRELL_BATCH_UNARY(asin, ostrell_asin)
 _OSTRELL_BATCH_UNARY(acos, ostrell_acos)
-_OSTRELL_BATCH_UNARY(floor, ostrell_floor)
-_OSTRELL_BATCH_UNARY(ceil, ostrell_ceil)
-_OSTRELL_BATCH_UNARY(trunc, ostrell_trunc)
-_OSTRELL_BATCH_UNARY(round, ostrell_round)
+_OSTRELL_BATCH_UNARY_SIMD(floor)
+_OSTRELL_BATCH_UNARY_SIMD(ceil)
+_OSTRELL_BATCH_UNARY_SIMD(trunc)
+_OSTRELL_BATCH_UNARY_SIMD(round)
 _OSTRELL_BATCH_BINARY(fmod, ostrell_fmod)
 
 /* Sine and cosine of each row together (s and c may not overlap; either may

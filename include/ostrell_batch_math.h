@@ -1,6 +1,6 @@
 /* ostrell_batch_math.h: batch sqrt, exp, log, sin, cos, sincos, tan, sinh,
- * cosh and tanh, one generic body per function on the layer of
- * ostrell_simd.h.
+ * cosh, tanh, floor, ceil, trunc and round, one generic body per function on
+ * the layer of ostrell_simd.h.
  *
  * A generic body: no include guard; included once per instruction set with
  * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h), after
@@ -316,6 +316,64 @@ _OSV_INLINE _osv_dd _OSV(tanh_block)(_osv_dd x, _osv_m* m)
 }
 #undef _OSTRELL_HYP_SMALL
 
+/* ---- rounding ---------------------------------------------------------------- */
+
+/* The rounding functions follow every scalar branch by blends: nothing is
+ * flagged (the mask argument only keeps the common entry shape). */
+
+/* _ostrell_rounded_pair: an infinite high part gives (it, +0). */
+_OSV_INLINE _osv_dd _OSV(rounded_pair)(_osv_d r_hi, _osv_d r_lo)
+{
+    _osv_d s = _osv_add(r_hi, r_lo);
+    _osv_d e = _osv_sub(r_lo, _osv_sub(s, r_hi));
+    _osv_m inf = _OSV(is_inf)(r_hi);
+    return _OSV(dd_of)(_osv_blend(inf, s, r_hi), _osv_blend(inf, e, _osv_zero()));
+}
+
+/* ostrell_floor: the low part rounded only below an integral high part. */
+_OSV_INLINE _osv_dd _OSV(floor_dd)(_osv_dd x)
+{
+    _osv_d f_hi = _osv_floor(x.hi);
+    return _OSV(rounded_pair)(f_hi, _osv_blend(_osv_eq(f_hi, x.hi), _osv_zero(), _osv_floor(x.lo)));
+}
+_OSV_INLINE _osv_dd _OSV(ceil_dd)(_osv_dd x)
+{
+    _osv_d c_hi = _osv_ceil(x.hi);
+    return _OSV(rounded_pair)(c_hi, _osv_blend(_osv_eq(c_hi, x.hi), _osv_zero(), _osv_ceil(x.lo)));
+}
+_OSV_INLINE _osv_dd _OSV(floor_block)(_osv_dd x, _osv_m* m)
+{
+    (void)m;
+    return _OSV(floor_dd)(x);
+}
+_OSV_INLINE _osv_dd _OSV(ceil_block)(_osv_dd x, _osv_m* m)
+{
+    (void)m;
+    return _OSV(ceil_dd)(x);
+}
+
+/* ostrell_trunc: below an integral high part the low part is floored under
+ * a positive one, ceiled under a negative one, truncated under a zero. */
+_OSV_INLINE _osv_dd _OSV(trunc_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_d t_hi = _osv_trunc(x.hi);
+    _osv_d t_lo = _osv_blend(_osv_lt(x.hi, _osv_zero()), _osv_trunc(x.lo), _osv_ceil(x.lo));
+    t_lo = _osv_blend(_osv_gt(x.hi, _osv_zero()), t_lo, _osv_floor(x.lo));
+    (void)m;
+    return _OSV(rounded_pair)(t_hi, _osv_blend(_osv_eq(t_hi, x.hi), _osv_zero(), t_lo));
+}
+
+/* ostrell_round: ceil(x - 1/2) below zero (the low part deciding at a zero
+ * high part), floor(x + 1/2) elsewhere; both evaluated, one kept. */
+_OSV_INLINE _osv_dd _OSV(round_block)(_osv_dd x, _osv_m* m)
+{
+    _osv_dd half = _OSV(dd_of)(_osv_set1(0.5), _osv_zero());
+    _osv_m neg = _osv_mor(_osv_lt(x.hi, _osv_zero()),
+                          _osv_mand(_osv_eq(x.hi, _osv_zero()), _osv_lt(x.lo, _osv_zero())));
+    (void)m;
+    return _OSV(dd_blend)(neg, _OSV(floor_dd)(_OSV(dd_add)(x, half)), _OSV(ceil_dd)(_OSV(dd_sub)(x, half)));
+}
+
 /* ---- loops over the rows ---------------------------------------------------- */
 
 /* Whole blocks through the body, a block with a flagged lane and the last
@@ -346,6 +404,10 @@ _OSTRELL_BATCH_MATH_ENTRY(tan)
 _OSTRELL_BATCH_MATH_ENTRY(sinh)
 _OSTRELL_BATCH_MATH_ENTRY(cosh)
 _OSTRELL_BATCH_MATH_ENTRY(tanh)
+_OSTRELL_BATCH_MATH_ENTRY(floor)
+_OSTRELL_BATCH_MATH_ENTRY(ceil)
+_OSTRELL_BATCH_MATH_ENTRY(trunc)
+_OSTRELL_BATCH_MATH_ENTRY(round)
 #undef _OSTRELL_BATCH_MATH_ENTRY
 
 static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_sincos)(const double* x, double* s, double* c,

@@ -3,7 +3,7 @@
  * (_ostrell_sse2_, _ostrell_avx2_, _ostrell_avx512_) and reached by the
  * bodies through the short names below.
  *
- *   trunc floor       the binary64 rounding to an integer, exact (as libm's)
+ *   trunc floor ceil  the binary64 rounding to an integer, exact (as libm's)
  *   signbit(x)        x with every bit but the sign cleared (+0 or -0)
  *   xor(a, b)         the bitwise exclusive-or (flips a's sign where b is -0)
  *   nlt ngt           not (a < b), not (a > b): true on NaN -> m
@@ -23,6 +23,7 @@
 
 #define _osv_trunc _OSV(trunc)
 #define _osv_floor _OSV(floor)
+#define _osv_ceil _OSV(ceil)
 #define _osv_signbit _OSV(signbit)
 #define _osv_xor _OSV(xor)
 #define _osv_nlt _OSV(nlt)
@@ -54,6 +55,11 @@ _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_floor(__m128d x)
     __m128d t = _ostrell_sse2_trunc(x);
     return _ostrell_sse2_blend(_mm_cmplt_pd(x, t), t, _mm_sub_pd(t, _mm_set1_pd(1.0)));
 }
+/* ceil(x) = -floor(-x), signed zeros included. */
+_OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_ceil(__m128d x)
+{
+    return _ostrell_sse2_neg(_ostrell_sse2_floor(_ostrell_sse2_neg(x)));
+}
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_signbit(__m128d x) { return _mm_and_pd(x, _mm_set1_pd(-0.0)); }
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_xor(__m128d a, __m128d b) { return _mm_xor_pd(a, b); }
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_nlt(__m128d a, __m128d b) { return _mm_cmpnlt_pd(a, b); }
@@ -80,6 +86,10 @@ _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_floor(__m256d x)
 {
     return _mm256_round_pd(x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
 }
+_OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_ceil(__m256d x)
+{
+    return _mm256_round_pd(x, _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+}
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_signbit(__m256d x) { return _mm256_and_pd(x, _mm256_set1_pd(-0.0)); }
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_xor(__m256d a, __m256d b) { return _mm256_xor_pd(a, b); }
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_nlt(__m256d a, __m256d b) { return _mm256_cmp_pd(a, b, _CMP_NLT_UQ); }
@@ -105,6 +115,10 @@ _OSTRELL_AVX512_INLINE __m512d _ostrell_avx512_trunc(__m512d x)
 _OSTRELL_AVX512_INLINE __m512d _ostrell_avx512_floor(__m512d x)
 {
     return _mm512_mask_roundscale_pd(x, (__mmask8)0xFF, x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+}
+_OSTRELL_AVX512_INLINE __m512d _ostrell_avx512_ceil(__m512d x)
+{
+    return _mm512_mask_roundscale_pd(x, (__mmask8)0xFF, x, _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
 }
 _OSTRELL_AVX512_INLINE __m512d _ostrell_avx512_signbit(__m512d x)
 {

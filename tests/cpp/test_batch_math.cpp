@@ -38,7 +38,8 @@ double near(Rng& rng, double p)
 
 // A low part for h: mostly the normalised random one, else zero of either
 // sign, a mildly unnormalised one (2^-59 to 2^-30 of h), and in 1 row of 64
-// a wild one (up to 2^8 |h|, any magnitude, non-finite).
+// a wild one (up to 2^8 |h|, any magnitude, non-finite).  A zero h mostly
+// gets a non-zero low part.
 double low_for(Rng& rng, double h)
 {
     unsigned c = unsigned(rng() % 128);
@@ -49,6 +50,7 @@ double low_for(Rng& rng, double h)
         return (rng() & 1) ? test::random_double(rng, -1074, 1023) : odd[rng() % 6];
     }
     if (c < 12) return (rng() & 1) ? -0.0 : 0.0;
+    if (h == 0.0) return test::random_double(rng, -1074, 10); // the value is all in the low part
     if (c < 20 && finite) return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - 30 - int(rng() % 30)));
     return test::lo(test::with_random_low(rng, h));
 }
@@ -138,6 +140,7 @@ const std::vector<Hi> unit_src = {interval(-1.0, 1.0), any_exponent(-1074, 0), e
 const std::vector<Hi> rounding_src = {
     any_exponent(-3, 60), interval(-10.0, 10.0),
     [](Rng& r) { return double(int64_t(r() % 200001) - 100000) * 0.5; },
+    [](Rng& r) { return signed_(r, 0.0); },
     edges({0x1p52, -0x1p52, 0x1p53, 0.5, -0.5}),
 };
 const std::vector<Hi> pow_exp_src = {
