@@ -260,6 +260,24 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
         ostrell_batch_##name##_isa(ostrell_isa_best(), x, out, n);             \
     }
 
+/* As _OSTRELL_BATCH_UNARY_SIMD, but the baseline path runs the row loop:
+ * without SSE4.1 rounding instructions the two-lane body is slower than the
+ * scalar function, whose libm floor and ceil use them when the CPU has them. */
+#define _OSTRELL_BATCH_UNARY_SIMD_WIDE(name)                                   \
+    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
+                                                  size_t n)                    \
+    {                                                                          \
+        switch (isa) {                                                         \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(x, out, n); return;  \
+        default: _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n); return;      \
+        }                                                                      \
+    }                                                                          \
+    static inline void ostrell_batch_##name(const double* x, double* out, size_t n) \
+    {                                                                          \
+        ostrell_batch_##name##_isa(ostrell_isa_best(), x, out, n);             \
+    }
+
 /* ---- elementary functions -------------------------------------------------- */
 _OSTRELL_BATCH_UNARY_SIMD(sqrt)
 _OSTRELL_BATCH_UNARY_SIMD(exp)
@@ -275,10 +293,10 @@ _OSTRELL_BATCH_UNARY(atan, ostrell_atan)
 _OSTRELL_BATCH_BINARY(atan2, ostrell_atan2)
 _OSTRELL_BATCH_UNARY(asin, ostrell_asin)
 _OSTRELL_BATCH_UNARY(acos, ostrell_acos)
-_OSTRELL_BATCH_UNARY_SIMD(floor)
-_OSTRELL_BATCH_UNARY_SIMD(ceil)
-_OSTRELL_BATCH_UNARY_SIMD(trunc)
-_OSTRELL_BATCH_UNARY_SIMD(round)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(floor)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(round)
 _OSTRELL_BATCH_BINARY(fmod, ostrell_fmod)
 
 /* Sine and cosine of each row together (s and c may not overlap; either may
