@@ -195,6 +195,31 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_seeds(const double* x, double* s
     }
 }
 
+enum { _OSTRELL_INV_ATAN, _OSTRELL_INV_ASIN, _OSTRELL_INV_ACOS, _OSTRELL_INV_ATAN2 };
+
+/* The inverse circular functions on rows [0, n) (b is only read by atan2),
+ * and the seeds of their
+ * arctangent: seeds[2 i] = atan(z[2 i]), the binary64 seed of
+ * _ostrell_atan_near_zero. */
+static _OSTRELL_OUTLINE void _ostrell_batch_rows_inv(int fn, const double* a, const double* b,
+                                                     double* out, size_t n)
+{
+    switch (fn) {
+    case _OSTRELL_INV_ATAN: _OSTRELL_BATCH_ROWS1(ostrell_atan, a, out, n); break;
+    case _OSTRELL_INV_ASIN: _OSTRELL_BATCH_ROWS1(ostrell_asin, a, out, n); break;
+    case _OSTRELL_INV_ACOS: _OSTRELL_BATCH_ROWS1(ostrell_acos, a, out, n); break;
+    default: _OSTRELL_BATCH_ROWS2(ostrell_atan2, a, b, out, n); break;
+    }
+}
+static _OSTRELL_OUTLINE void _ostrell_batch_atan_seeds(const double* z, double* seeds, size_t n)
+{
+    size_t i;
+    for (i = 0; i < n; ++i) {
+        seeds[2 * i] = atan(z[2 * i]);
+        seeds[2 * i + 1] = 0.0;
+    }
+}
+
 /* Every vector body, instantiated once per instruction set. */
 #define _OSV(name) _ostrell_sse2_##name
 #define _OSV_TARGET
@@ -289,10 +314,10 @@ _OSTRELL_BATCH_UNARY_SIMD(tan)
 _OSTRELL_BATCH_UNARY_SIMD(sinh)
 _OSTRELL_BATCH_UNARY_SIMD(cosh)
 _OSTRELL_BATCH_UNARY_SIMD(tanh)
-_OSTRELL_BATCH_UNARY(atan, ostrell_atan)
-_OSTRELL_BATCH_BINARY(atan2, ostrell_atan2)
-_OSTRELL_BATCH_UNARY(asin, ostrell_asin)
-_OSTRELL_BATCH_UNARY(acos, ostrell_acos)
+_OSTRELL_BATCH_UNARY_SIMD(atan)
+_OSTRELL_BATCH_BINARY_SIMD(atan2)
+_OSTRELL_BATCH_UNARY_SIMD(asin)
+_OSTRELL_BATCH_UNARY_SIMD(acos)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(floor)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc)

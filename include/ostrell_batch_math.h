@@ -374,6 +374,132 @@ _OSV_INLINE _osv_dd _OSV(round_block)(_osv_dd x, _osv_m* m)
     return _OSV(dd_blend)(neg, _OSV(floor_dd)(_OSV(dd_add)(x, half)), _OSV(ceil_dd)(_OSV(dd_sub)(x, half)));
 }
 
+/* ---- inverse circular functions ------------------------------------------ */
+
+/* ostrell_atan(w) starts from the libm seed atan(z_hi), where z is w or, above
+ * 1 in magnitude, 1/|w|.  So these functions run in two passes over a chunk
+ * of rows: the first computes w (the argument each function hands to
+ * ostrell_atan) and z, the libm gives the seeds out of line, the second
+ * finishes. */
+
+/* z for ostrell_atan(w): w itself, or 1/|w| when |w_hi| > 1 (the division's
+ * flags only in those lanes).  NaN and infinite w are flagged. */
+_OSV_INLINE _osv_dd _OSV(atan_z)(_osv_dd w, _osv_m* m)
+{
+    _osv_m big = _osv_gt(_osv_abs(w.hi), _osv_set1(1.0));
+    _osv_m md = _osv_mzero();
+    _osv_dd inv;
+    _OSV_FLAG(_osv_nle(_osv_abs(w.hi), _osv_set1(OSTRELL_DBL_MAX)));
+    inv = _OSV(dd_div)(_OSV(dd_of)(_osv_set1(1.0), _osv_zero()),
+                       _OSV(dd_neg_if)(_osv_lt(w.hi, _osv_zero()), w), &md);
+    _OSV_FLAG(_osv_mand(md, big));
+    return _OSV(dd_blend)(big, w, inv);
+}
+
+/* ostrell_atan(w) from z and its seed: _ostrell_atan_near_zero(z), then
+ * π/2 minus it, sign of w, where |w_hi| > 1.  |z| <= 1 here. */
+_OSV_INLINE _osv_dd _OSV(atan_finish)(_osv_dd w, _osv_dd z, _osv_d seed, _osv_m* m)
+{
+    _osv_dd y = _OSV(dd_of)(seed, _osv_zero());
+    _osv_dd sy, cy, term, res;
+    _OSV(sincos_block)(y, &sy, &cy, m);
+    term = _OSV(dd_sub)(_OSV(dd_mul)(z, cy, m), sy);
+    y = _OSV(dd_add)(y, _OSV(dd_mul)(cy, term, m));
+    res = _OSV(dd_sub)(_OSV(dd_raw)(_ostrell_pi_over_2_raw), y);
+    res = _OSV(dd_neg_if)(_osv_ngt(w.hi, _osv_zero()), res);
+    return _OSV(dd_blend)(_osv_gt(_osv_abs(w.hi), _osv_set1(1.0)), y, res);
+}
+
+/* The first pass: w, the argument of ostrell_atan, for fn of x (atan2: of
+ * y = a and x = b).  Flagged: the scalar functions' special branches (as
+ * supersets: |x_hi| >= 1 for asin and acos, a zero high part for acos and
+ * for atan2's x) and NaN arguments. */
+_OSV_INLINE _osv_dd _OSV(inv_w)(int fn, _osv_dd a, _osv_dd b, _osv_m* m)
+{
+    _osv_dd one = _OSV(dd_of)(_osv_set1(1.0), _osv_zero());
+    _osv_dd num;
+    if (fn == _OSTRELL_INV_ATAN)
+        return a;
+    if (fn == _OSTRELL_INV_ATAN2) {
+        _OSV_FLAG(_osv_mor(_osv_ne(a.hi, a.hi), _osv_ne(b.hi, b.hi)));
+        _OSV_FLAG(_osv_eq(b.hi, _osv_zero()));
+        return _OSV(dd_div)(a, b, m);
+    }
+    _OSV_FLAG(_osv_nlt(_osv_abs(a.hi), _osv_set1(1.0)));
+    num = _OSV(sqrt_block)(_OSV(dd_sub)(one, _OSV(dd_mul)(a, a, m)), m);
+    if (fn == _OSTRELL_INV_ASIN)
+        return _OSV(dd_div)(a, num, m);
+    _OSV_FLAG(_osv_eq(a.hi, _osv_zero()));
+    return _OSV(dd_div)(num, _OSV(dd_neg_if)(_osv_lt(a.hi, _osv_zero()), a), m);
+}
+
+/* The second pass: fn's result from t = ostrell_atan(w).  acos: π - t below
+ * zero; atan2 with a negative x: t + π or t - π by the sign of y. */
+_OSV_INLINE _osv_dd _OSV(inv_finish)(int fn, _osv_dd a, _osv_dd b, _osv_dd w, _osv_dd z,
+                                     _osv_d seed, _osv_m* m)
+{
+    _osv_dd t = _OSV(atan_finish)(w, z, seed, m);
+    _osv_dd pi = _OSV(dd_raw)(_ostrell_pi_raw);
+    if (fn == _OSTRELL_INV_ACOS)
+        return _OSV(dd_blend)(_osv_lt(a.hi, _osv_zero()), t, _OSV(dd_sub)(pi, t));
+    if (fn == _OSTRELL_INV_ATAN2)
+        return _OSV(dd_blend)(_osv_lt(b.hi, _osv_zero()), t,
+                              _OSV(dd_blend)(_osv_ge(a.hi, _osv_zero()), _OSV(dd_sub)(t, pi),
+                                             _OSV(dd_add)(t, pi)));
+    return t;
+}
+
+/* Chunks of up to _OSTRELL_BATCH_LOG_CHUNK rows: the first pass stores w, z
+ * and the block's flags, the libm seeds follow (baseline, out of line), the
+ * second pass finishes the unflagged blocks; flagged blocks and the last
+ * rows go through the scalar function.  b is a for the unary functions. */
+_OSV_INLINE void _OSV(inv_run)(int fn, const double* a, const double* b, double* out, size_t n)
+{
+    double wbuf[2 * _OSTRELL_BATCH_LOG_CHUNK], zbuf[2 * _OSTRELL_BATCH_LOG_CHUNK];
+    double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
+    int flagged[_OSTRELL_BATCH_LOG_CHUNK / _OSV_LANES];
+    size_t i = 0, j, len;
+    while (n - i >= _OSV_LANES) {
+        len = n - i < _OSTRELL_BATCH_LOG_CHUNK ? (n - i) / _OSV_LANES * _OSV_LANES
+                                               : _OSTRELL_BATCH_LOG_CHUNK;
+        for (j = 0; j < len; j += _OSV_LANES) {
+            _osv_m m = _osv_mzero();
+            _osv_dd w = _OSV(inv_w)(fn, _osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)), &m);
+            _osv_store_rows(wbuf + 2 * j, w);
+            _osv_store_rows(zbuf + 2 * j, _OSV(atan_z)(w, &m));
+            flagged[j / _OSV_LANES] = _osv_many(m);
+        }
+        _ostrell_batch_atan_seeds(zbuf, seeds, len);
+        for (j = 0; j < len; j += _OSV_LANES) {
+            _osv_m m = _osv_mzero();
+            _osv_dd r;
+            if (!flagged[j / _OSV_LANES])
+                r = _OSV(inv_finish)(fn, _osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)),
+                                     _osv_load_rows(wbuf + 2 * j), _osv_load_rows(zbuf + 2 * j),
+                                     _osv_load_rows(seeds + 2 * j).hi, &m);
+            if (flagged[j / _OSV_LANES] || _osv_many(m))
+                _ostrell_batch_rows_inv(fn, a + 2 * (i + j), b + 2 * (i + j), out + 2 * (i + j), _OSV_LANES);
+            else
+                _osv_store_rows(out + 2 * (i + j), r);
+        }
+        i += len;
+    }
+    if (i < n)
+        _ostrell_batch_rows_inv(fn, a + 2 * i, b + 2 * i, out + 2 * i, n - i);
+}
+
+#define _OSTRELL_BATCH_INV_ENTRY(name, fn)                                         static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_##name)(const double* x, double* out,                                                                 size_t n)          {                                                                                  _OSV(inv_run)(fn, x, x, out, n);                                           }
+_OSTRELL_BATCH_INV_ENTRY(atan, _OSTRELL_INV_ATAN)
+_OSTRELL_BATCH_INV_ENTRY(asin, _OSTRELL_INV_ASIN)
+_OSTRELL_BATCH_INV_ENTRY(acos, _OSTRELL_INV_ACOS)
+#undef _OSTRELL_BATCH_INV_ENTRY
+
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_atan2)(const double* y, const double* x,
+                                                           double* out, size_t n)
+{
+    _OSV(inv_run)(_OSTRELL_INV_ATAN2, y, x, out, n);
+}
+
 /* ---- loops over the rows ---------------------------------------------------- */
 
 /* Whole blocks through the body, a block with a flagged lane and the last
