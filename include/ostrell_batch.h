@@ -168,6 +168,12 @@ _OSTRELL_BATCH_ROWS_FN(trunc)
 _OSTRELL_BATCH_ROWS_FN(round)
 #undef _OSTRELL_BATCH_ROWS_FN
 
+static _OSTRELL_OUTLINE void _ostrell_batch_rows_fmod(const double* a, const double* b,
+                                                      double* out, size_t n)
+{
+    _OSTRELL_BATCH_ROWS2(ostrell_fmod, a, b, out, n);
+}
+
 static _OSTRELL_OUTLINE void _ostrell_batch_rows_sincos(const double* x, double* s, double* c,
                                                         size_t n)
 {
@@ -322,7 +328,7 @@ _OSTRELL_BATCH_UNARY_SIMD_WIDE(floor)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(round)
-_OSTRELL_BATCH_BINARY(fmod, ostrell_fmod)
+_OSTRELL_BATCH_BINARY_SIMD(fmod)
 
 /* Sine and cosine of each row together (s and c may not overlap; either may
  * be x). */

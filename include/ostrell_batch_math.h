@@ -374,6 +374,15 @@ _OSV_INLINE _osv_dd _OSV(round_block)(_osv_dd x, _osv_m* m)
     return _OSV(dd_blend)(neg, _OSV(floor_dd)(_OSV(dd_add)(x, half)), _OSV(ceil_dd)(_OSV(dd_sub)(x, half)));
 }
 
+/* ostrell_fmod: a - trunc(a / b) b.  The division flags every non-finite
+ * quotient of operands without NaN, which covers the scalar's NaN for a
+ * finite overflowing quotient. */
+_OSV_INLINE _osv_dd _OSV(fmod_block)(_osv_dd a, _osv_dd b, _osv_m* m)
+{
+    _osv_dd q = _OSV(trunc_block)(_OSV(dd_div)(a, b, m), m);
+    return _OSV(dd_sub)(a, _OSV(dd_mul)(q, b, m));
+}
+
 /* ---- inverse circular functions ------------------------------------------ */
 
 /* ostrell_atan(w) starts from the libm seed atan(z_hi), where z is w or, above
@@ -535,6 +544,22 @@ _OSTRELL_BATCH_MATH_ENTRY(ceil)
 _OSTRELL_BATCH_MATH_ENTRY(trunc)
 _OSTRELL_BATCH_MATH_ENTRY(round)
 #undef _OSTRELL_BATCH_MATH_ENTRY
+
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_fmod)(const double* a, const double* b,
+                                                          double* out, size_t n)
+{
+    size_t i = 0;
+    for (; n - i >= _OSV_LANES; i += _OSV_LANES) {
+        _osv_m m = _osv_mzero();
+        _osv_dd r = _OSV(fmod_block)(_osv_load_rows(a + 2 * i), _osv_load_rows(b + 2 * i), &m);
+        if (_osv_many(m))
+            _ostrell_batch_rows_fmod(a + 2 * i, b + 2 * i, out + 2 * i, _OSV_LANES);
+        else
+            _osv_store_rows(out + 2 * i, r);
+    }
+    if (i < n)
+        _ostrell_batch_rows_fmod(a + 2 * i, b + 2 * i, out + 2 * i, n - i);
+}
 
 static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_sincos)(const double* x, double* s, double* c,
                                                             size_t n)
