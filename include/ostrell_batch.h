@@ -168,6 +168,12 @@ _OSTRELL_BATCH_ROWS_FN(trunc)
 _OSTRELL_BATCH_ROWS_FN(round)
 #undef _OSTRELL_BATCH_ROWS_FN
 
+static _OSTRELL_OUTLINE void _ostrell_batch_rows_pow(const double* a, const double* b,
+                                                     double* out, size_t n)
+{
+    _OSTRELL_BATCH_ROWS2(ostrell_pow, a, b, out, n);
+}
+
 static _OSTRELL_OUTLINE void _ostrell_batch_rows_fmod(const double* a, const double* b,
                                                       double* out, size_t n)
 {
@@ -222,6 +228,18 @@ static _OSTRELL_OUTLINE void _ostrell_batch_atan_seeds(const double* z, double* 
     size_t i;
     for (i = 0; i < n; ++i) {
         seeds[2 * i] = atan(z[2 * i]);
+        seeds[2 * i + 1] = 0.0;
+    }
+}
+
+/* seeds[2 i] = log|x[2 i]|, the seed of ostrell_log for pow's |base|, where
+ * the high part is finite and not zero; 0 elsewhere (flagged). */
+static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, double* seeds, size_t n)
+{
+    size_t i;
+    for (i = 0; i < n; ++i) {
+        double hi = fabs(x[2 * i]);
+        seeds[2 * i] = hi > 0.0 && hi <= OSTRELL_DBL_MAX ? log(hi) : 0.0;
         seeds[2 * i + 1] = 0.0;
     }
 }
@@ -313,7 +331,7 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
 _OSTRELL_BATCH_UNARY_SIMD(sqrt)
 _OSTRELL_BATCH_UNARY_SIMD(exp)
 _OSTRELL_BATCH_UNARY_SIMD(log)
-_OSTRELL_BATCH_BINARY(pow, ostrell_pow)
+_OSTRELL_BATCH_BINARY_SIMD(pow)
 _OSTRELL_BATCH_UNARY_SIMD(sin)
 _OSTRELL_BATCH_UNARY_SIMD(cos)
 _OSTRELL_BATCH_UNARY_SIMD(tan)

@@ -144,6 +144,29 @@ _OSV_INLINE _osv_dd _OSV(log_block)(_osv_dd x, _osv_d seed, _osv_m* m)
     return y;
 }
 
+/* ---- power ------------------------------------------------------------------ */
+
+/* ostrell_pow from the seed log|base_hi|: e^(exp · log|base|), negated for a
+ * negative base and an odd integral exponent.  Flagged: a zero exponent, a
+ * zero high part of the base, a negative base with an exponent that is not
+ * an integer the scalar accepts (|e| <= 9e18, zero low part), and the flags
+ * of log, the product and exp. */
+_OSV_INLINE _osv_dd _OSV(pow_block)(_osv_dd base, _osv_dd e, _osv_d seed, _osv_m* m)
+{
+    _osv_m neg = _osv_lt(base.hi, _osv_zero());
+    _osv_d r = _OSV(round_away)(e.hi);
+    _osv_m odd = _osv_eq(_osv_sub(r, _OSV(prod)(_osv_floor(_OSV(prod)(r, _osv_set1(0.5))), _osv_set1(2.0))),
+                         _osv_set1(1.0));
+    _osv_dd res;
+    _OSV_FLAG(_osv_mand(_osv_eq(e.hi, _osv_zero()), _osv_eq(e.lo, _osv_zero())));
+    _OSV_FLAG(_osv_eq(base.hi, _osv_zero()));
+    _OSV_FLAG(_osv_mand(neg, _osv_mor(_osv_mor(_osv_ne(e.hi, r), _osv_ne(e.lo, _osv_zero())),
+                                      _osv_nle(_osv_abs(r), _osv_set1(0x1.f399b1438a1p+62)))));
+    res = _OSV(log_block)(_OSV(dd_neg_if)(neg, base), seed, m);
+    res = _OSV(exp_block)(_OSV(dd_mul)(e, res, m), m);
+    return _OSV(dd_neg_if)(_osv_mand(neg, odd), res);
+}
+
 /* ---- sine and cosine ------------------------------------------------------- */
 
 /* _ostrell_sin_reduced and _ostrell_cos_reduced; r bounded by 1 (no flags). */
@@ -578,6 +601,31 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_sincos)(const double* x, dou
     }
     if (i < n)
         _ostrell_batch_rows_sincos(x + 2 * i, s + 2 * i, c + 2 * i, n - i);
+}
+
+/* As batch_log, the seeds from the bases' magnitudes. */
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_pow)(const double* a, const double* b,
+                                                         double* out, size_t n)
+{
+    double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
+    size_t i = 0, j, len;
+    while (n - i >= _OSV_LANES) {
+        len = n - i < _OSTRELL_BATCH_LOG_CHUNK ? (n - i) / _OSV_LANES * _OSV_LANES
+                                               : _OSTRELL_BATCH_LOG_CHUNK;
+        _ostrell_batch_log_abs_seeds(a + 2 * i, seeds, len);
+        for (j = 0; j < len; j += _OSV_LANES) {
+            _osv_m m = _osv_mzero();
+            _osv_dd r = _OSV(pow_block)(_osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)),
+                                        _osv_load_rows(seeds + 2 * j).hi, &m);
+            if (_osv_many(m))
+                _ostrell_batch_rows_pow(a + 2 * (i + j), b + 2 * (i + j), out + 2 * (i + j), _OSV_LANES);
+            else
+                _osv_store_rows(out + 2 * (i + j), r);
+        }
+        i += len;
+    }
+    if (i < n)
+        _ostrell_batch_rows_pow(a + 2 * i, b + 2 * i, out + 2 * i, n - i);
 }
 
 /* The seeds log(hi) of up to _OSTRELL_BATCH_LOG_CHUNK rows come first, from
