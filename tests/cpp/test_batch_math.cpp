@@ -12,6 +12,9 @@
 #include "test_util.hpp"
 #include "ostrell_batch.h"
 
+extern "C" int c_batch_math(int isa, const char* name, const double* a, const double* b, double* out,
+                            size_t n);
+
 namespace {
 
 using Rng = std::mt19937_64;
@@ -307,6 +310,22 @@ TEST_P(BatchMath, LengthsMisalignmentAndInPlace)
         for (size_t i = 0; i < n; ++i) mi.check(f.name, i, in_place.data(), want.data(), ap, f.src_b ? bp : nullptr);
         EXPECT_EQ(mi.count, 0u) << "in place, n = " << n << mi.first;
     }
+}
+
+// The C11 build of the header gives the same rows (NaN parts only NaN).
+TEST_P(BatchMath, CBuildGivesTheSameBits)
+{
+    const Fn& f = fn();
+    Rng rng(0xc0de00u + unsigned(std::get<0>(GetParam())));
+    const size_t n = 3001;
+    std::vector<double> a = rows(rng, *f.src_a, n), b = f.src_b ? rows(rng, *f.src_b, n) : a;
+    std::vector<double> want(2 * n), got(2 * n);
+    if (!c_batch_math(isa(), f.name, a.data(), b.data(), got.data(), n))
+        GTEST_SKIP() << f.name << " has no C entry in test_c_batch_math.c";
+    batch_rows(f, isa(), a.data(), b.data(), want.data(), n);
+    Mismatches m;
+    for (size_t i = 0; i < n; ++i) m.check(f.name, i, got.data(), want.data(), a.data(), f.src_b ? b.data() : nullptr);
+    EXPECT_EQ(m.count, 0u) << "C build, " << isa_name(isa()) << m.first;
 }
 
 INSTANTIATE_TEST_SUITE_P(
