@@ -35,7 +35,7 @@
 #include "ostrell_simd_avx2.h"
 #include "ostrell_simd_avx512.h"
 #include "ostrell_simd_sse2.h"
-#include "ostrell_simd_fn.h"
+#include "ostrell_simd_x2.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -269,6 +269,37 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
 #undef _OSV_TARGET
 #undef _OSV_LANES
 
+/* The elementary functions again, on the paired sets of ostrell_simd_x2.h:
+ * most bodies are long dependent chains, and two blocks stepped together run
+ * up to twice as fast.  Each function's public pair below names the set it
+ * runs on (sqrt and the roundings are faster on the single ones). */
+#define _OSV(name) _ostrell_sse2_x2_##name
+#define _OSV_TARGET
+#define _OSV_LANES 4
+#include "ostrell_simd_dd.h"
+#include "ostrell_batch_math.h"
+#undef _OSV
+#undef _OSV_TARGET
+#undef _OSV_LANES
+
+#define _OSV(name) _ostrell_avx2_x2_##name
+#define _OSV_TARGET _OSTRELL_AVX2
+#define _OSV_LANES 8
+#include "ostrell_simd_dd.h"
+#include "ostrell_batch_math.h"
+#undef _OSV
+#undef _OSV_TARGET
+#undef _OSV_LANES
+
+#define _OSV(name) _ostrell_avx512_x2_##name
+#define _OSV_TARGET _OSTRELL_AVX512
+#define _OSV_LANES 16
+#include "ostrell_simd_dd.h"
+#include "ostrell_batch_math.h"
+#undef _OSV
+#undef _OSV_TARGET
+#undef _OSV_LANES
+
 /* A public pair for a function with vector bodies: name_isa runs the body of
  * the named path (an unknown value takes the baseline), name the best one. */
 #define _OSTRELL_BATCH_BINARY_SIMD(name)                                       \
@@ -287,6 +318,23 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
         ostrell_batch_##name##_isa(ostrell_isa_best(), a, b, out, n);          \
     }
 
+/* The same for a binary elementary function (on the paired sets). */
+#define _OSTRELL_BATCH_BINARY_SIMD_X2(name)                                    \
+    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* a, \
+                                                  const double* b, double* out, size_t n) \
+    {                                                                          \
+        switch (isa) {                                                         \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512_x2_batch_##name(a, b, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2_x2_batch_##name(a, b, out, n); return; \
+        default: _ostrell_sse2_x2_batch_##name(a, b, out, n); return;          \
+        }                                                                      \
+    }                                                                          \
+    static inline void ostrell_batch_##name(const double* a, const double* b, double* out, \
+                                            size_t n)                          \
+    {                                                                          \
+        ostrell_batch_##name##_isa(ostrell_isa_best(), a, b, out, n);          \
+    }
+
 /* ---- the kernel operations ---------------------------------------------- */
 _OSTRELL_BATCH_BINARY_SIMD(add)
 _OSTRELL_BATCH_BINARY_SIMD(sub)
@@ -294,14 +342,14 @@ _OSTRELL_BATCH_BINARY_SIMD(mul)
 _OSTRELL_BATCH_BINARY_SIMD(div)
 
 /* A public pair for a unary function with vector bodies. */
-#define _OSTRELL_BATCH_UNARY_SIMD(name)                                        \
+#define _OSTRELL_BATCH_UNARY_SIMD(name, set)                                   \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
                                                   size_t n)                    \
     {                                                                          \
         switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(x, out, n); return; \
-        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(x, out, n); return;  \
-        default: _ostrell_sse2_batch_##name(x, out, n); return;                \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512##set##_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2##set##_batch_##name(x, out, n); return; \
+        default: _ostrell_sse2##set##_batch_##name(x, out, n); return;         \
         }                                                                      \
     }                                                                          \
     static inline void ostrell_batch_##name(const double* x, double* out, size_t n) \
@@ -312,13 +360,13 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
 /* As _OSTRELL_BATCH_UNARY_SIMD, but the baseline path runs the row loop:
  * without SSE4.1 rounding instructions the two-lane body is slower than the
  * scalar function, whose libm floor and ceil use them when the CPU has them. */
-#define _OSTRELL_BATCH_UNARY_SIMD_WIDE(name)                                   \
+#define _OSTRELL_BATCH_UNARY_SIMD_WIDE(name, set)                              \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
                                                   size_t n)                    \
     {                                                                          \
         switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(x, out, n); return; \
-        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(x, out, n); return;  \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512##set##_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2##set##_batch_##name(x, out, n); return; \
         default: _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n); return;      \
         }                                                                      \
     }                                                                          \
@@ -328,25 +376,25 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
     }
 
 /* ---- elementary functions -------------------------------------------------- */
-_OSTRELL_BATCH_UNARY_SIMD(sqrt)
-_OSTRELL_BATCH_UNARY_SIMD(exp)
-_OSTRELL_BATCH_UNARY_SIMD(log)
-_OSTRELL_BATCH_BINARY_SIMD(pow)
-_OSTRELL_BATCH_UNARY_SIMD(sin)
-_OSTRELL_BATCH_UNARY_SIMD(cos)
-_OSTRELL_BATCH_UNARY_SIMD(tan)
-_OSTRELL_BATCH_UNARY_SIMD(sinh)
-_OSTRELL_BATCH_UNARY_SIMD(cosh)
-_OSTRELL_BATCH_UNARY_SIMD(tanh)
-_OSTRELL_BATCH_UNARY_SIMD(atan)
-_OSTRELL_BATCH_BINARY_SIMD(atan2)
-_OSTRELL_BATCH_UNARY_SIMD(asin)
-_OSTRELL_BATCH_UNARY_SIMD(acos)
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(floor)
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil)
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc)
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(round)
-_OSTRELL_BATCH_BINARY_SIMD(fmod)
+_OSTRELL_BATCH_UNARY_SIMD(sqrt, )
+_OSTRELL_BATCH_UNARY_SIMD(exp, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(log, _x2)
+_OSTRELL_BATCH_BINARY_SIMD_X2(pow)
+_OSTRELL_BATCH_UNARY_SIMD(sin, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(cos, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(tan, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(sinh, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(cosh, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(tanh, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(atan, _x2)
+_OSTRELL_BATCH_BINARY_SIMD_X2(atan2)
+_OSTRELL_BATCH_UNARY_SIMD(asin, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(acos, _x2)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(floor, )
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil, )
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc, )
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(round, )
+_OSTRELL_BATCH_BINARY_SIMD_X2(fmod)
 
 /* Sine and cosine of each row together (s and c may not overlap; either may
  * be x). */
@@ -354,9 +402,9 @@ static inline void ostrell_batch_sincos_isa(ostrell_isa isa, const double* x, do
                                             size_t n)
 {
     switch (isa) {
-    case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_sincos(x, s, c, n); return;
-    case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_sincos(x, s, c, n); return;
-    default: _ostrell_sse2_batch_sincos(x, s, c, n); return;
+    case OSTRELL_ISA_AVX512: _ostrell_avx512_x2_batch_sincos(x, s, c, n); return;
+    case OSTRELL_ISA_AVX2: _ostrell_avx2_x2_batch_sincos(x, s, c, n); return;
+    default: _ostrell_sse2_x2_batch_sincos(x, s, c, n); return;
     }
 }
 

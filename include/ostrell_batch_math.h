@@ -169,29 +169,24 @@ _OSV_INLINE _osv_dd _OSV(pow_block)(_osv_dd base, _osv_dd e, _osv_d seed, _osv_m
 
 /* ---- sine and cosine ------------------------------------------------------- */
 
-/* _ostrell_sin_reduced and _ostrell_cos_reduced; r bounded by 1 (no flags). */
-_OSV_INLINE _osv_dd _OSV(sin_reduced)(_osv_dd r, _osv_dd rsq)
+/* _ostrell_sin_reduced and _ostrell_cos_reduced together, r bounded by 1
+ * (no flags).  The two Horner chains are independent and of equal length;
+ * stepping them in one loop lets their latencies overlap. */
+_OSV_INLINE void _OSV(sincos_reduced)(_osv_dd r, _osv_dd rsq, _osv_dd* sin_r, _osv_dd* cos_r)
 {
     _osv_m unflagged = _osv_mzero();
+    _osv_dd one = _OSV(dd_of)(_osv_set1(1.0), _osv_zero());
     _osv_dd s = _OSV(dd_raw)(_ostrell_sin_coefs_n4[11]);
+    _osv_dd c = _OSV(dd_raw)(_ostrell_cos_coefs_n4[11]);
     int j;
-    for (j = 10; j >= 0; --j)
+    for (j = 10; j >= 0; --j) {
         s = _OSV(dd_add)(_OSV(dd_raw)(_ostrell_sin_coefs_n4[j]), _OSV(dd_mul)(s, rsq, &unflagged));
-    s = _OSV(dd_add)(_OSV(dd_of)(_osv_set1(1.0), _osv_zero()), _OSV(dd_mul)(rsq, s, &unflagged));
-    s = _OSV(dd_mul)(r, s, &unflagged);
+        c = _OSV(dd_add)(_OSV(dd_raw)(_ostrell_cos_coefs_n4[j]), _OSV(dd_mul)(c, rsq, &unflagged));
+    }
+    s = _OSV(dd_add)(one, _OSV(dd_mul)(rsq, s, &unflagged));
+    *cos_r = _OSV(dd_add)(one, _OSV(dd_mul)(rsq, c, &unflagged));
+    *sin_r = _OSV(dd_mul)(r, s, &unflagged);
     (void)unflagged;
-    return s;
-}
-_OSV_INLINE _osv_dd _OSV(cos_reduced)(_osv_dd rsq)
-{
-    _osv_m unflagged = _osv_mzero();
-    _osv_dd s = _OSV(dd_raw)(_ostrell_cos_coefs_n4[11]);
-    int j;
-    for (j = 10; j >= 0; --j)
-        s = _OSV(dd_add)(_OSV(dd_raw)(_ostrell_cos_coefs_n4[j]), _OSV(dd_mul)(s, rsq, &unflagged));
-    s = _OSV(dd_add)(_OSV(dd_of)(_osv_set1(1.0), _osv_zero()), _OSV(dd_mul)(rsq, s, &unflagged));
-    (void)unflagged;
-    return s;
 }
 
 /* x mod 4 in [0, 4) for an integral |x| < 2^62: every step exact. */
@@ -229,8 +224,7 @@ _OSV_INLINE void _OSV(sincos_block)(_osv_dd x, _osv_dd* s, _osv_dd* c, _osv_m* m
         rsq = _OSV(dd_mul)(r, r, &unflagged);
         (void)unflagged;
     }
-    sin_r = _OSV(sin_reduced)(r, rsq);
-    cos_r = _OSV(cos_reduced)(rsq);
+    _OSV(sincos_reduced)(r, rsq, &sin_r, &cos_r);
     /* q = 0: (sin, cos); 1: (cos, -sin); 2: (-sin, -cos); 3: (-cos, sin) */
     odd = _osv_mor(_osv_eq(q, _osv_set1(1.0)), _osv_eq(q, _osv_set1(3.0)));
     *s = _OSV(dd_neg_if)(_osv_ge(q, _osv_set1(2.0)), _OSV(dd_blend)(odd, sin_r, cos_r));

@@ -40,21 +40,21 @@ double near(Rng& rng, double p)
 }
 
 // A low part for h: mostly the normalised random one, else zero of either
-// sign, a mildly unnormalised one (2^-59 to 2^-30 of h), and in 1 row of 64
+// sign, a mildly unnormalised one (2^-59 to 2^-30 of h), and in 1 row of 96
 // a wild one (up to 2^8 |h|, any magnitude, non-finite).  A zero h mostly
 // gets a non-zero low part.
 double low_for(Rng& rng, double h)
 {
-    unsigned c = unsigned(rng() % 128);
+    unsigned c = unsigned(rng() % 192);
     bool finite = std::isfinite(h) && h != 0.0;
     if (c < 2) {
         const double odd[] = {INFINITY, -INFINITY, NAN, DBL_MAX, -DBL_MIN, 0x1p-1074};
         if (finite && (rng() & 1)) return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - int(rng() % 16) + 8));
         return (rng() & 1) ? test::random_double(rng, -1074, 1023) : odd[rng() % 6];
     }
-    if (c < 12) return (rng() & 1) ? -0.0 : 0.0;
+    if (c < 17) return (rng() & 1) ? -0.0 : 0.0;
     if (h == 0.0) return test::random_double(rng, -1074, 10); // the value is all in the low part
-    if (c < 20 && finite) return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - 30 - int(rng() % 30)));
+    if (c < 29 && finite) return signed_(rng, std::ldexp(uniform(rng, 1.0, 2.0), std::ilogb(h) - 30 - int(rng() % 30)));
     return test::lo(test::with_random_low(rng, h));
 }
 
@@ -66,21 +66,21 @@ double special_hi(Rng& rng)
     return s[rng() % (sizeof s / sizeof s[0])];
 }
 
-// n rows in runs of 1 to 24 from one source each, so that blocks within a
-// run of in-range edges still take the vector path; in 1 row of 64 a
-// special high part, in another 1 of 64 the negated source value (sources of
-// one-sided functions are positive); low parts as low_for.  Irregular rows
-// are sparse, so many blocks hold exactly one.
+// n rows in runs of 1 to 48 from one source each, so that blocks (up to 16
+// rows) within a run of in-range edges still take the vector path; in 1 row
+// of 96 a special high part, in another 1 of 96 the negated source value
+// (sources of one-sided functions are positive); low parts as low_for.
+// Irregular rows are sparse, so many blocks hold exactly one.
 std::vector<double> rows(Rng& rng, const std::vector<Hi>& sources, size_t n)
 {
     std::vector<double> v(2 * n);
     size_t run = 0, src = 0;
     for (size_t i = 0; i < n; ++i, --run) {
         if (run == 0) {
-            run = 1 + rng() % 24;
+            run = 1 + rng() % 48;
             src = rng() % sources.size();
         }
-        unsigned c = unsigned(rng() % 64);
+        unsigned c = unsigned(rng() % 96);
         double h = c == 0 ? special_hi(rng) : c == 1 ? -sources[src](rng) : sources[src](rng);
         v[2 * i] = h;
         v[2 * i + 1] = low_for(rng, h);
