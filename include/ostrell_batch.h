@@ -269,10 +269,11 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
 #undef _OSV_TARGET
 #undef _OSV_LANES
 
-/* The elementary functions again, on the paired sets of ostrell_simd_x2.h:
- * most bodies are long dependent chains, and two blocks stepped together run
- * up to twice as fast.  Each function's public pair below names the set it
- * runs on (sqrt and the roundings are faster on the single ones). */
+/* The elementary functions again, on the paired sets of ostrell_simd_x2.h
+ * (2 vectors a step for SSE2 and AVX2, 4 for AVX-512): most bodies are long
+ * dependent chains, and blocks stepped together run up to 2-3 times as fast.
+ * Each function's public pair below names the sets it runs on (sqrt and the
+ * roundings are faster on the single ones). */
 #define _OSV(name) _ostrell_sse2_x2_##name
 #define _OSV_TARGET
 #define _OSV_LANES 4
@@ -291,9 +292,9 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
 #undef _OSV_TARGET
 #undef _OSV_LANES
 
-#define _OSV(name) _ostrell_avx512_x2_##name
+#define _OSV(name) _ostrell_avx512_x4_##name
 #define _OSV_TARGET _OSTRELL_AVX512
-#define _OSV_LANES 16
+#define _OSV_LANES 32
 #include "ostrell_simd_dd.h"
 #include "ostrell_batch_math.h"
 #undef _OSV
@@ -318,13 +319,13 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
         ostrell_batch_##name##_isa(ostrell_isa_best(), a, b, out, n);          \
     }
 
-/* The same for a binary elementary function (on the paired sets). */
+/* A binary elementary function on the paired sets. */
 #define _OSTRELL_BATCH_BINARY_SIMD_X2(name)                                    \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* a, \
                                                   const double* b, double* out, size_t n) \
     {                                                                          \
         switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512_x2_batch_##name(a, b, out, n); return; \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512_x4_batch_##name(a, b, out, n); return; \
         case OSTRELL_ISA_AVX2: _ostrell_avx2_x2_batch_##name(a, b, out, n); return; \
         default: _ostrell_sse2_x2_batch_##name(a, b, out, n); return;          \
         }                                                                      \
@@ -341,13 +342,15 @@ _OSTRELL_BATCH_BINARY_SIMD(sub)
 _OSTRELL_BATCH_BINARY_SIMD(mul)
 _OSTRELL_BATCH_BINARY_SIMD(div)
 
-/* A public pair for a unary function with vector bodies. */
-#define _OSTRELL_BATCH_UNARY_SIMD(name, set)                                   \
+/* A public pair for a unary function with vector bodies; set512 and set are
+ * the suffixes of the sets it runs on with AVX-512 and on the other paths
+ * (empty: single vectors, _x2 / _x4: the paired sets). */
+#define _OSTRELL_BATCH_UNARY_SIMD(name, set512, set)                          \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
                                                   size_t n)                    \
     {                                                                          \
         switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512##set##_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512##set512##_batch_##name(x, out, n); return; \
         case OSTRELL_ISA_AVX2: _ostrell_avx2##set##_batch_##name(x, out, n); return; \
         default: _ostrell_sse2##set##_batch_##name(x, out, n); return;         \
         }                                                                      \
@@ -360,13 +363,13 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
 /* As _OSTRELL_BATCH_UNARY_SIMD, but the baseline path runs the row loop:
  * without SSE4.1 rounding instructions the two-lane body is slower than the
  * scalar function, whose libm floor and ceil use them when the CPU has them. */
-#define _OSTRELL_BATCH_UNARY_SIMD_WIDE(name, set)                              \
+#define _OSTRELL_BATCH_UNARY_SIMD_WIDE(name)                                   \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
                                                   size_t n)                    \
     {                                                                          \
         switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512##set##_batch_##name(x, out, n); return; \
-        case OSTRELL_ISA_AVX2: _ostrell_avx2##set##_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(x, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(x, out, n); return;  \
         default: _OSTRELL_BATCH_ROWS1(ostrell_##name, x, out, n); return;      \
         }                                                                      \
     }                                                                          \
@@ -376,24 +379,24 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
     }
 
 /* ---- elementary functions -------------------------------------------------- */
-_OSTRELL_BATCH_UNARY_SIMD(sqrt, )
-_OSTRELL_BATCH_UNARY_SIMD(exp, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(log, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(sqrt, , )
+_OSTRELL_BATCH_UNARY_SIMD(exp, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(log, _x4, _x2)
 _OSTRELL_BATCH_BINARY_SIMD_X2(pow)
-_OSTRELL_BATCH_UNARY_SIMD(sin, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(cos, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(tan, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(sinh, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(cosh, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(tanh, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(atan, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(sin, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(cos, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(tan, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(sinh, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(cosh, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(tanh, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(atan, _x4, _x2)
 _OSTRELL_BATCH_BINARY_SIMD_X2(atan2)
-_OSTRELL_BATCH_UNARY_SIMD(asin, _x2)
-_OSTRELL_BATCH_UNARY_SIMD(acos, _x2)
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(floor, )
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil, )
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc, )
-_OSTRELL_BATCH_UNARY_SIMD_WIDE(round, )
+_OSTRELL_BATCH_UNARY_SIMD(asin, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD(acos, _x4, _x2)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(floor)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc)
+_OSTRELL_BATCH_UNARY_SIMD_WIDE(round)
 _OSTRELL_BATCH_BINARY_SIMD_X2(fmod)
 
 /* Sine and cosine of each row together (s and c may not overlap; either may
@@ -402,7 +405,7 @@ static inline void ostrell_batch_sincos_isa(ostrell_isa isa, const double* x, do
                                             size_t n)
 {
     switch (isa) {
-    case OSTRELL_ISA_AVX512: _ostrell_avx512_x2_batch_sincos(x, s, c, n); return;
+    case OSTRELL_ISA_AVX512: _ostrell_avx512_x4_batch_sincos(x, s, c, n); return;
     case OSTRELL_ISA_AVX2: _ostrell_avx2_x2_batch_sincos(x, s, c, n); return;
     default: _ostrell_sse2_x2_batch_sincos(x, s, c, n); return;
     }

@@ -22,7 +22,7 @@ using Unary = void (*)(ostrell_isa, const double*, double*, size_t);
 using Binary = void (*)(ostrell_isa, const double*, const double*, double*, size_t);
 using Hi = std::function<double(Rng&)>;
 
-const size_t kRows = 100000;
+const size_t kRows = 200000;
 
 // ---- argument rows ---------------------------------------------------------
 
@@ -66,7 +66,7 @@ double special_hi(Rng& rng)
     return s[rng() % (sizeof s / sizeof s[0])];
 }
 
-// n rows in runs of 1 to 48 from one source each, so that blocks (up to 16
+// n rows in runs of 1 to 128 from one source each, so that blocks (up to 32
 // rows) within a run of in-range edges still take the vector path; in 1 row
 // of 96 a special high part, in another 1 of 96 the negated source value
 // (sources of one-sided functions are positive); low parts as low_for.
@@ -77,7 +77,7 @@ std::vector<double> rows(Rng& rng, const std::vector<Hi>& sources, size_t n)
     size_t run = 0, src = 0;
     for (size_t i = 0; i < n; ++i, --run) {
         if (run == 0) {
-            run = 1 + rng() % 48;
+            run = 1 + rng() % 128;
             src = rng() % sources.size();
         }
         unsigned c = unsigned(rng() % 96);
@@ -268,7 +268,7 @@ protected:
     ostrell_isa isa() const { return std::get<1>(GetParam()); }
 };
 
-// 10^5 random rows in one call, every row against the scalar function.
+// 2·10^5 random rows in one call, every row against the scalar function.
 TEST_P(BatchMath, RandomRowsMatchScalarBits)
 {
     const Fn& f = fn();
@@ -283,14 +283,14 @@ TEST_P(BatchMath, RandomRowsMatchScalarBits)
     EXPECT_EQ(m.count, 0u) << f.name << " on " << isa_name(isa()) << m.first;
 }
 
-// Every length up to two blocks of the widest path plus a tail, arguments
+// Every length up to two blocks of the widest set (32 rows) plus a tail, arguments
 // and results one double off 16-byte alignment, then the result written
 // over the argument.
 TEST_P(BatchMath, LengthsMisalignmentAndInPlace)
 {
     const Fn& f = fn();
     Rng rng(0xa11900u + unsigned(std::get<0>(GetParam())));
-    const size_t max_n = 2 * 8 + 7;
+    const size_t max_n = 2 * 32 + 31;
     for (size_t n = 0; n <= max_n; ++n) {
         std::vector<double> a = rows(rng, *f.src_a, n + 1), b = f.src_b ? rows(rng, *f.src_b, n + 1) : a;
         std::vector<double> want(2 * n + 2), got(2 * n + 3, 0.125);
