@@ -19,10 +19,13 @@
  * add, sub, mul and div have vector bodies (ostrell_batch_arith.h) on the
  * layer of ostrell_simd.h, which states the rules every vector kernel
  * follows (exact scalar operation order, no FMA, flagged lanes recomputed by
- * the scalar kernel out of line).  sqrt, exp, log, sin, cos, sincos, tan,
- * sinh, cosh, tanh, floor, ceil, trunc and round have vector bodies on the
- * same layer (ostrell_batch_math.h); pow, atan, atan2, asin, acos and fmod
- * are row loops of the scalar function on every path.
+ * the scalar kernel out of line).  Every elementary function has vector
+ * bodies on the same layer too (ostrell_batch_math.h), most of them on the
+ * paired sets of ostrell_simd_x2.h (32 rows a step with AVX-512, 8 with
+ * AVX2, 4 with SSE2); floor, ceil, trunc and round keep the scalar row loop
+ * on the baseline path.  The binary64 seeds that log, pow and the inverse
+ * circular functions take from the libm (log, atan) are computed row by
+ * row by the libm itself, so they are the scalar functions' seeds.
  */
 #ifndef OSTRELL_BATCH_H
 #define OSTRELL_BATCH_H
@@ -145,9 +148,9 @@ static _OSTRELL_OUTLINE void _ostrell_batch_rows_arith(int op, const double* a, 
     }
 }
 
-/* The scalar functions with vector bodies on rows [0, n), for flagged blocks
- * and the last rows; and the binary64 seeds of log.  Out of line and
- * baseline, as _ostrell_batch_rows_arith. */
+/* The elementary functions on rows [0, n), for flagged blocks and the last
+ * rows, and the libm seeds of some of them.  Out of line and baseline, as
+ * _ostrell_batch_rows_arith. */
 #define _OSTRELL_BATCH_ROWS_FN(name)                                           \
     static _OSTRELL_OUTLINE void _ostrell_batch_rows_##name(const double* x, double* out, size_t n) \
     {                                                                          \
@@ -192,7 +195,8 @@ static _OSTRELL_OUTLINE void _ostrell_batch_rows_sincos(const double* x, double*
     }
 }
 
-/* Rows per chunk of log seeds (on the stack of the vector loop). */
+/* Rows per chunk of libm seeds (on the stack of the vector loop); a multiple
+ * of every set's rows a step. */
 #define _OSTRELL_BATCH_LOG_CHUNK 64
 
 /* seeds[2 i] = log(x[2 i]), the binary64 seed of ostrell_log, where the
@@ -210,9 +214,8 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_seeds(const double* x, double* s
 enum { _OSTRELL_INV_ATAN, _OSTRELL_INV_ASIN, _OSTRELL_INV_ACOS, _OSTRELL_INV_ATAN2 };
 
 /* The inverse circular functions on rows [0, n) (b is only read by atan2),
- * and the seeds of their
- * arctangent: seeds[2 i] = atan(z[2 i]), the binary64 seed of
- * _ostrell_atan_near_zero. */
+ * and the seeds of their arctangent: seeds[2 i] = atan(z[2 i]), the binary64
+ * seed of _ostrell_atan_near_zero. */
 static _OSTRELL_OUTLINE void _ostrell_batch_rows_inv(int fn, const double* a, const double* b,
                                                      double* out, size_t n)
 {
