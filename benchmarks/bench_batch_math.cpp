@@ -109,7 +109,8 @@ int main(int argc, char** argv)
 {
     size_t n = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 4096;
     std::printf("batch functions, %zu rows per call, ns per value (min of 11); x = scalar loop / path\n", n);
-    std::printf("%s; best path: %s\n", cpu_model().c_str(), path_names[ostrell_isa_best()]);
+    std::printf("%s; best path: %s; run as: %s %zu\n", cpu_model().c_str(), path_names[ostrell_isa_best()],
+                argv[0], n);
     std::printf("%-8s %10s", "function", "scalar");
     for (const char* p : path_names) std::printf(" %10s %7s", p, "x");
     std::printf("\n");
