@@ -480,63 +480,30 @@ _OSV_INLINE _osv_dd _OSV(inv_finish)(int fn, _osv_dd a, _osv_dd b, _osv_dd w, _o
     return t;
 }
 
-/* Chunks of up to _OSTRELL_BATCH_LOG_CHUNK rows: the first pass stores w, z
- * and the block's flags, the libm seeds follow (baseline, out of line), the
- * second pass finishes the unflagged blocks; flagged blocks and the last
- * rows go through the scalar function.  b is a for the unary functions. */
-_OSV_INLINE void _OSV(inv_run)(int fn, const double* a, const double* b, double* out, size_t n)
-{
-    double wbuf[2 * _OSTRELL_BATCH_LOG_CHUNK], zbuf[2 * _OSTRELL_BATCH_LOG_CHUNK];
-    double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
-    int flagged[_OSTRELL_BATCH_LOG_CHUNK / _OSV_LANES];
-    size_t i = 0, j, len;
-    while (n - i >= _OSV_LANES) {
-        len = n - i < _OSTRELL_BATCH_LOG_CHUNK ? (n - i) / _OSV_LANES * _OSV_LANES
-                                               : _OSTRELL_BATCH_LOG_CHUNK;
-        for (j = 0; j < len; j += _OSV_LANES) {
-            _osv_m m = _osv_mzero();
-            _osv_dd w = _OSV(inv_w)(fn, _osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)), &m);
-            _osv_store_rows(wbuf + 2 * j, w);
-            _osv_store_rows(zbuf + 2 * j, _OSV(atan_z)(w, &m));
-            flagged[j / _OSV_LANES] = _osv_many(m);
-        }
-        _ostrell_batch_atan_seeds(zbuf, seeds, len);
-        for (j = 0; j < len; j += _OSV_LANES) {
-            _osv_m m = _osv_mzero();
-            _osv_dd r;
-            if (!flagged[j / _OSV_LANES])
-                r = _OSV(inv_finish)(fn, _osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)),
-                                     _osv_load_rows(wbuf + 2 * j), _osv_load_rows(zbuf + 2 * j),
-                                     _osv_load_rows(seeds + 2 * j).hi, &m);
-            if (flagged[j / _OSV_LANES] || _osv_many(m))
-                _ostrell_batch_rows_inv(fn, a + 2 * (i + j), b + 2 * (i + j), out + 2 * (i + j), _OSV_LANES);
-            else
-                _osv_store_rows(out + 2 * (i + j), r);
-        }
-        i += len;
-    }
-    if (i < n)
-        _ostrell_batch_rows_inv(fn, a + 2 * i, b + 2 * i, out + 2 * i, n - i);
-}
-
-#define _OSTRELL_BATCH_INV_ENTRY(name, fn)                                         static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_##name)(const double* x, double* out,                                                                 size_t n)          {                                                                                  _OSV(inv_run)(fn, x, x, out, n);                                           }
-_OSTRELL_BATCH_INV_ENTRY(atan, _OSTRELL_INV_ATAN)
-_OSTRELL_BATCH_INV_ENTRY(asin, _OSTRELL_INV_ASIN)
-_OSTRELL_BATCH_INV_ENTRY(acos, _OSTRELL_INV_ACOS)
-#undef _OSTRELL_BATCH_INV_ENTRY
-
-static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_atan2)(const double* y, const double* x,
-                                                           double* out, size_t n)
-{
-    _OSV(inv_run)(_OSTRELL_INV_ATAN2, y, x, out, n);
-}
-
 /* ---- loops over the rows ---------------------------------------------------- */
 
-/* Whole blocks through the body, a block with a flagged lane and the last
- * rows through _ostrell_batch_rows_NAME.  Each block is loaded before
- * anything of it is stored, so out == x is fine.  Entry points out of line
- * (ostrell_simd.h, rule 4). */
+/* Whole blocks through the body, the last rows through the scalar function
+ * _ostrell_batch_rows_NAME.  In a block with flagged lanes only the flagged
+ * rows are recomputed by it (rule 3, row by row): their scalar results are
+ * made first, from the arguments, then the vector results of the block are
+ * stored and theirs over them.  So out may be an argument (every read of a
+ * block's rows comes before its stores).  Entry points out of line (rule 4). */
+#define _OSV_EACH_ROW(rows, k)                                                 \
+    for (k = 0; k < _OSV_LANES && (rows) >> k != 0; ++k)                      \
+        if ((rows) >> k & 1u)
+
+_OSV_INLINE void _OSV(store_patched)(double* out, _osv_dd r, unsigned rows, const double* tmp)
+{
+    unsigned k;
+    _osv_store_rows(out, r);
+    if (rows == 0)
+        return;
+    _OSV_EACH_ROW(rows, k) {
+        out[2 * k] = tmp[2 * k];
+        out[2 * k + 1] = tmp[2 * k + 1];
+    }
+}
+
 #define _OSTRELL_BATCH_MATH_ENTRY(name)                                        \
     static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_##name)(const double* x, double* out, \
                                                                 size_t n)      \
@@ -545,10 +512,11 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_atan2)(const double* y, cons
         for (; n - i >= _OSV_LANES; i += _OSV_LANES) {                         \
             _osv_m m = _osv_mzero();                                           \
             _osv_dd r = _OSV(name##_block)(_osv_load_rows(x + 2 * i), &m);     \
-            if (_osv_many(m))                                                  \
-                _ostrell_batch_rows_##name(x + 2 * i, out + 2 * i, _OSV_LANES); \
-            else                                                               \
-                _osv_store_rows(out + 2 * i, r);                               \
+            double tmp[2 * _OSV_LANES];                                        \
+            unsigned rows = _osv_mrows(m), k;                                  \
+            _OSV_EACH_ROW(rows, k)                                             \
+                _ostrell_batch_rows_##name(x + 2 * (i + k), tmp + 2 * k, 1);   \
+            _OSV(store_patched)(out + 2 * i, r, rows, tmp);                    \
         }                                                                      \
         if (i < n)                                                             \
             _ostrell_batch_rows_##name(x + 2 * i, out + 2 * i, n - i);         \
@@ -574,10 +542,11 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_fmod)(const double* a, const
     for (; n - i >= _OSV_LANES; i += _OSV_LANES) {
         _osv_m m = _osv_mzero();
         _osv_dd r = _OSV(fmod_block)(_osv_load_rows(a + 2 * i), _osv_load_rows(b + 2 * i), &m);
-        if (_osv_many(m))
-            _ostrell_batch_rows_fmod(a + 2 * i, b + 2 * i, out + 2 * i, _OSV_LANES);
-        else
-            _osv_store_rows(out + 2 * i, r);
+        double tmp[2 * _OSV_LANES];
+        unsigned rows = _osv_mrows(m), k;
+        _OSV_EACH_ROW(rows, k)
+            _ostrell_batch_rows_fmod(a + 2 * (i + k), b + 2 * (i + k), tmp + 2 * k, 1);
+        _OSV(store_patched)(out + 2 * i, r, rows, tmp);
     }
     if (i < n)
         _ostrell_batch_rows_fmod(a + 2 * i, b + 2 * i, out + 2 * i, n - i);
@@ -590,17 +559,24 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_sincos)(const double* x, dou
     for (; n - i >= _OSV_LANES; i += _OSV_LANES) {
         _osv_m m = _osv_mzero();
         _osv_dd rs, rc;
+        double ts[2 * _OSV_LANES], tc[2 * _OSV_LANES];
+        unsigned rows, k;
         _OSV(sincos_block)(_osv_load_rows(x + 2 * i), &rs, &rc, &m);
-        if (_osv_many(m)) {
-            _ostrell_batch_rows_sincos(x + 2 * i, s + 2 * i, c + 2 * i, _OSV_LANES);
-        } else {
-            _osv_store_rows(s + 2 * i, rs);
-            _osv_store_rows(c + 2 * i, rc);
-        }
+        rows = _osv_mrows(m);
+        _OSV_EACH_ROW(rows, k)
+            _ostrell_batch_rows_sincos(x + 2 * (i + k), ts + 2 * k, tc + 2 * k, 1);
+        _OSV(store_patched)(s + 2 * i, rs, rows, ts);
+        _OSV(store_patched)(c + 2 * i, rc, rows, tc);
     }
     if (i < n)
         _ostrell_batch_rows_sincos(x + 2 * i, s + 2 * i, c + 2 * i, n - i);
 }
+
+/* The chunk loop of the functions with libm seeds: up to
+ * _OSTRELL_BATCH_LOG_CHUNK rows (whole blocks) at a time. */
+#define _OSV_CHUNK_LEN(n, i)                                                   \
+    ((n) - (i) < _OSTRELL_BATCH_LOG_CHUNK ? ((n) - (i)) / _OSV_LANES * _OSV_LANES \
+                                          : (size_t)_OSTRELL_BATCH_LOG_CHUNK)
 
 /* As batch_log, the seeds from the bases' magnitudes. */
 static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_pow)(const double* a, const double* b,
@@ -609,17 +585,19 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_pow)(const double* a, const 
     double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
     size_t i = 0, j, len;
     while (n - i >= _OSV_LANES) {
-        len = n - i < _OSTRELL_BATCH_LOG_CHUNK ? (n - i) / _OSV_LANES * _OSV_LANES
-                                               : _OSTRELL_BATCH_LOG_CHUNK;
+        len = _OSV_CHUNK_LEN(n, i);
         _ostrell_batch_log_abs_seeds(a + 2 * i, seeds, len);
         for (j = 0; j < len; j += _OSV_LANES) {
+            const double* aj = a + 2 * (i + j);
+            const double* bj = b + 2 * (i + j);
             _osv_m m = _osv_mzero();
-            _osv_dd r = _OSV(pow_block)(_osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)),
+            _osv_dd r = _OSV(pow_block)(_osv_load_rows(aj), _osv_load_rows(bj),
                                         _osv_load_rows(seeds + 2 * j).hi, &m);
-            if (_osv_many(m))
-                _ostrell_batch_rows_pow(a + 2 * (i + j), b + 2 * (i + j), out + 2 * (i + j), _OSV_LANES);
-            else
-                _osv_store_rows(out + 2 * (i + j), r);
+            double tmp[2 * _OSV_LANES];
+            unsigned rows = _osv_mrows(m), k;
+            _OSV_EACH_ROW(rows, k)
+                _ostrell_batch_rows_pow(aj + 2 * k, bj + 2 * k, tmp + 2 * k, 1);
+            _OSV(store_patched)(out + 2 * (i + j), r, rows, tmp);
         }
         i += len;
     }
@@ -627,25 +605,25 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_pow)(const double* a, const 
         _ostrell_batch_rows_pow(a + 2 * i, b + 2 * i, out + 2 * i, n - i);
 }
 
-/* The seeds log(hi) of up to _OSTRELL_BATCH_LOG_CHUNK rows come first, from
- * the libm in baseline code out of line, in the rows' layout (so the same
- * load puts each seed in its row's lane); then the blocks. */
+/* The seeds log(hi) of a chunk come first, from the libm in baseline code
+ * out of line, in the rows' layout (so the same load puts each seed in its
+ * row's lane); then the blocks. */
 static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_log)(const double* x, double* out, size_t n)
 {
     double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
     size_t i = 0, j, len;
     while (n - i >= _OSV_LANES) {
-        len = n - i < _OSTRELL_BATCH_LOG_CHUNK ? (n - i) / _OSV_LANES * _OSV_LANES
-                                               : _OSTRELL_BATCH_LOG_CHUNK;
+        len = _OSV_CHUNK_LEN(n, i);
         _ostrell_batch_log_seeds(x + 2 * i, seeds, len);
         for (j = 0; j < len; j += _OSV_LANES) {
+            const double* xj = x + 2 * (i + j);
             _osv_m m = _osv_mzero();
-            _osv_dd r = _OSV(log_block)(_osv_load_rows(x + 2 * (i + j)),
-                                        _osv_load_rows(seeds + 2 * j).hi, &m);
-            if (_osv_many(m))
-                _ostrell_batch_rows_log(x + 2 * (i + j), out + 2 * (i + j), _OSV_LANES);
-            else
-                _osv_store_rows(out + 2 * (i + j), r);
+            _osv_dd r = _OSV(log_block)(_osv_load_rows(xj), _osv_load_rows(seeds + 2 * j).hi, &m);
+            double tmp[2 * _OSV_LANES];
+            unsigned rows = _osv_mrows(m), k;
+            _OSV_EACH_ROW(rows, k)
+                _ostrell_batch_rows_log(xj + 2 * k, tmp + 2 * k, 1);
+            _OSV(store_patched)(out + 2 * (i + j), r, rows, tmp);
         }
         i += len;
     }
@@ -653,5 +631,63 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_log)(const double* x, double
         _ostrell_batch_rows_log(x + 2 * i, out + 2 * i, n - i);
 }
 
+/* The inverse circular functions: per chunk, the first pass stores w, z and
+ * the flagged rows of each block, the libm seeds follow (baseline, out of
+ * line), the second pass finishes; flagged rows of either pass and the
+ * last rows go through the scalar function.  b is a for the unary ones. */
+_OSV_INLINE void _OSV(inv_run)(int fn, const double* a, const double* b, double* out, size_t n)
+{
+    double wbuf[2 * _OSTRELL_BATCH_LOG_CHUNK], zbuf[2 * _OSTRELL_BATCH_LOG_CHUNK];
+    double seeds[2 * _OSTRELL_BATCH_LOG_CHUNK];
+    unsigned flagged[_OSTRELL_BATCH_LOG_CHUNK / _OSV_LANES];
+    size_t i = 0, j, len;
+    while (n - i >= _OSV_LANES) {
+        len = _OSV_CHUNK_LEN(n, i);
+        for (j = 0; j < len; j += _OSV_LANES) {
+            _osv_m m = _osv_mzero();
+            _osv_dd w = _OSV(inv_w)(fn, _osv_load_rows(a + 2 * (i + j)), _osv_load_rows(b + 2 * (i + j)), &m);
+            _osv_store_rows(wbuf + 2 * j, w);
+            _osv_store_rows(zbuf + 2 * j, _OSV(atan_z)(w, &m));
+            flagged[j / _OSV_LANES] = _osv_mrows(m);
+        }
+        _ostrell_batch_atan_seeds(zbuf, seeds, len);
+        for (j = 0; j < len; j += _OSV_LANES) {
+            const double* aj = a + 2 * (i + j);
+            const double* bj = b + 2 * (i + j);
+            _osv_m m = _osv_mzero();
+            _osv_dd r = _OSV(inv_finish)(fn, _osv_load_rows(aj), _osv_load_rows(bj),
+                                         _osv_load_rows(wbuf + 2 * j), _osv_load_rows(zbuf + 2 * j),
+                                         _osv_load_rows(seeds + 2 * j).hi, &m);
+            double tmp[2 * _OSV_LANES];
+            unsigned rows = flagged[j / _OSV_LANES] | _osv_mrows(m), k;
+            _OSV_EACH_ROW(rows, k)
+                _ostrell_batch_rows_inv(fn, aj + 2 * k, bj + 2 * k, tmp + 2 * k, 1);
+            _OSV(store_patched)(out + 2 * (i + j), r, rows, tmp);
+        }
+        i += len;
+    }
+    if (i < n)
+        _ostrell_batch_rows_inv(fn, a + 2 * i, b + 2 * i, out + 2 * i, n - i);
+}
+
+#define _OSTRELL_BATCH_INV_ENTRY(name, fn)                                     \
+    static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_##name)(const double* x, double* out, \
+                                                                size_t n)      \
+    {                                                                          \
+        _OSV(inv_run)(fn, x, x, out, n);                                       \
+    }
+_OSTRELL_BATCH_INV_ENTRY(atan, _OSTRELL_INV_ATAN)
+_OSTRELL_BATCH_INV_ENTRY(asin, _OSTRELL_INV_ASIN)
+_OSTRELL_BATCH_INV_ENTRY(acos, _OSTRELL_INV_ACOS)
+#undef _OSTRELL_BATCH_INV_ENTRY
+
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(batch_atan2)(const double* y, const double* x,
+                                                           double* out, size_t n)
+{
+    _OSV(inv_run)(_OSTRELL_INV_ATAN2, y, x, out, n);
+}
+
+#undef _OSV_CHUNK_LEN
+#undef _OSV_EACH_ROW
 #undef _OSV_FLAG
 #undef _OSV_INLINE

@@ -8,6 +8,8 @@
  *   xor(a, b)         the bitwise exclusive-or (flips a's sign where b is -0)
  *   nlt ngt           not (a < b), not (a > b): true on NaN -> m
  *   pow2(e)           2^e for integral e in [-1022, 1023]
+ *   mrows(m)          the rows of a block (bit k: row k, in row order) whose
+ *                     lanes are set in m
  *   gather16(t, i)    t[2 i] for i in [0, 16): one column of a 16-row table
  *                     of pairs; the index is the low four bits of i + 2^52,
  *                     so a lane with any other value (NaN included) still
@@ -30,6 +32,7 @@
 #define _osv_ngt _OSV(ngt)
 #define _osv_pow2 _OSV(pow2)
 #define _osv_gather16 _OSV(gather16)
+#define _osv_mrows _OSV(mrows)
 
 /* 2^52 + 1023: adding it to an integral e in [-1022, 1023] leaves e + 1023
  * in the low bits, which a shift by 52 moves into the exponent field. */
@@ -69,6 +72,7 @@ _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_pow2(__m128d e)
     __m128i bits = _mm_castpd_si128(_mm_add_pd(e, _mm_set1_pd(_OSTRELL_SIMD_POW2_BIAS)));
     return _mm_castsi128_pd(_mm_slli_epi64(bits, 52));
 }
+_OSTRELL_SSE2_INLINE unsigned _ostrell_sse2_mrows(__m128d m) { return (unsigned)_mm_movemask_pd(m); }
 _OSTRELL_SSE2_INLINE __m128d _ostrell_sse2_gather16(const double* table, __m128d i)
 {
     __m128i idx = _mm_and_si128(_mm_castpd_si128(_mm_add_pd(i, _mm_set1_pd(0x1p52))), _mm_set1_epi64x(15));
@@ -98,6 +102,12 @@ _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_pow2(__m256d e)
 {
     __m256i bits = _mm256_castpd_si256(_mm256_add_pd(e, _mm256_set1_pd(_OSTRELL_SIMD_POW2_BIAS)));
     return _mm256_castsi256_pd(_mm256_slli_epi64(bits, 52));
+}
+/* Lanes hold rows 0, 2, 1, 3. */
+_OSTRELL_AVX2_INLINE unsigned _ostrell_avx2_mrows(__m256d m)
+{
+    unsigned b = (unsigned)_mm256_movemask_pd(m);
+    return (b & 9u) | (b & 2u) << 1 | (b & 4u) >> 1;
 }
 _OSTRELL_AVX2_INLINE __m256d _ostrell_avx2_gather16(const double* table, __m256d i)
 {
@@ -135,6 +145,13 @@ _OSTRELL_AVX512_INLINE __m512d _ostrell_avx512_pow2(__m512d e)
 {
     __m512i bits = _mm512_castpd_si512(_mm512_add_pd(e, _mm512_set1_pd(_OSTRELL_SIMD_POW2_BIAS)));
     return _mm512_castsi512_pd(_mm512_mask_slli_epi64(bits, (__mmask8)0xFF, bits, 52));
+}
+/* Lanes hold rows 0, 4, 1, 5, 2, 6, 3, 7. */
+_OSTRELL_AVX512_INLINE unsigned _ostrell_avx512_mrows(__mmask8 m)
+{
+    unsigned b = m;
+    return (b & 0x81u) | (b & 0x02u) << 3 | (b & 0x04u) >> 1 | (b & 0x08u) << 2 | (b & 0x10u) >> 2
+         | (b & 0x20u) << 1 | (b & 0x40u) >> 3;
 }
 _OSTRELL_AVX512_INLINE __m512d _ostrell_avx512_gather16(const double* table, __m512d i)
 {

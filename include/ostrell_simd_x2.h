@@ -121,6 +121,10 @@
         r.a = r.b = _ostrell_##isa##_mzero();                                  \
         return r;                                                              \
     }                                                                          \
+    inl unsigned _ostrell_##pair##_mrows(_ostrell_##pair##_m m)               \
+    {                                                                          \
+        return _ostrell_##isa##_mrows(m.a) | _ostrell_##isa##_mrows(m.b) << (lanes); \
+    }                                                                          \
     inl int _ostrell_##pair##_many(_ostrell_##pair##_m m)                  \
     {                                                                          \
         return _ostrell_##isa##_many(_ostrell_##isa##_mor(m.a, m.b));          \
