@@ -3,3 +3,4 @@
  * body is added here, after the primitives it uses. */
 #include "ostrell_simd_dd.h"
 #include "ostrell_batch_arith.h"
+#include "ostrell_batch_math.h"
