@@ -79,6 +79,7 @@ _OSV_INLINE _osv_dd _OSV(sqrt_block)(_osv_dd x, _osv_m* m)
     y = _OSV(prod)(x.hi, r);
     y_lo = _osv_add(_OSV(mul_err)(x.hi, r, y, m), _OSV(prod)(x.lo, r));
     y2 = _OSV(prod)(y, y);
+    _OSV_FLAG(_osv_gt(_osv_abs(y2), _osv_set1(OSTRELL_DBL_MAX))); /* the x/4 branch near DBL_MAX */
     y2_lo = _osv_add(_OSV(mul_err)(y, y, y2, m), _OSV(prod)(_OSV(prod)(_osv_set1(2.0), y), y_lo));
     d = _osv_add(_osv_sub(_osv_sub(x.hi, y2), y2_lo), x.lo);
     cr = _OSV(prod)(_OSV(prod)(d, _osv_set1(0.5)), r);
@@ -398,11 +399,14 @@ _OSV_INLINE _osv_dd _OSV(round_block)(_osv_dd x, _osv_m* m)
 
 /* ostrell_fmod: a - trunc(a / b) b.  The division flags every non-finite
  * quotient of operands without NaN, which covers the scalar's NaN for a
- * finite overflowing quotient. */
+ * finite overflowing quotient; an infinite trunc(q) b (the scalar's other
+ * NaN case) is flagged here. */
 _OSV_INLINE _osv_dd _OSV(fmod_block)(_osv_dd a, _osv_dd b, _osv_m* m)
 {
     _osv_dd q = _OSV(trunc_block)(_OSV(dd_div)(a, b, m), m);
-    return _OSV(dd_sub)(a, _OSV(dd_mul)(q, b, m));
+    _osv_dd qb = _OSV(dd_mul)(q, b, m);
+    _OSV_FLAG(_osv_gt(_osv_abs(qb.hi), _osv_set1(OSTRELL_DBL_MAX)));
+    return _OSV(dd_sub)(a, qb);
 }
 
 /* ---- inverse circular functions ------------------------------------------ */
