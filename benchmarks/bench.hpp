@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -43,6 +45,25 @@ inline std::vector<ostrell_t> operands(size_t n, double lo_val, double hi_val, u
         v[&x - v.data()] = ostrell_from_hi_lo(h, h * 1e-17 * f(rng));
     }
     return v;
+}
+
+// The processor's name from /proc/cpuinfo, for the header of a benchmark's output.
+inline std::string cpu_model()
+{
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    return "unknown CPU";
+}
+
+// The time of the run in UTC, formatted by strftime's format.
+inline std::string utc_now(const char* format)
+{
+    char buf[32];
+    std::time_t t = std::time(nullptr);
+    std::strftime(buf, sizeof buf, format, std::gmtime(&t));
+    return buf;
 }
 
 inline void header(const char* title)

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench.hpp"
 #include "ostrell_batch.h"
 
 #ifdef OSTRELL_HAVE_QD
@@ -211,23 +212,6 @@ std::vector<double> operands(size_t n, unsigned seed)
     return v;
 }
 
-std::string cpu_model()
-{
-    std::ifstream in("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
-}
-
-std::string now_utc()
-{
-    char buf[32];
-    std::time_t t = std::time(nullptr);
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M UTC", std::gmtime(&t));
-    return buf;
-}
-
 std::string n_label(size_t n)
 {
     switch (n) {
@@ -260,10 +244,10 @@ int main(int argc, char** argv)
     std::string args;
     for (int i = 1; i < argc; ++i) args += std::string(" ") + argv[i];
 
-    std::printf("machine: %s, paths: %s%s%s\n", cpu_model().c_str(),
+    std::printf("machine: %s, paths: %s%s%s\n", bench::cpu_model().c_str(),
                 ostrell_isa_supported(OSTRELL_ISA_AVX512) ? "AVX-512F " : "",
                 ostrell_isa_supported(OSTRELL_ISA_AVX2) ? "AVX2 " : "", "SSE2");
-    std::printf("date:    %s; %s, -O2 -ffp-contract=off, x86-64 baseline\n", now_utc().c_str(), __VERSION__);
+    std::printf("date:    %s; %s, -O2 -ffp-contract=off, x86-64 baseline\n", bench::utc_now("%Y-%m-%d %H:%M UTC").c_str(), __VERSION__);
     std::printf("command: cmake -S . -B build/rel -G Ninja -DCMAKE_BUILD_TYPE=Release && "
                 "cmake --build build/rel --target bench_batch_arith && build/rel/benchmarks/bench_batch_arith%s\n",
                 args.c_str());

@@ -101,22 +101,13 @@ void sincos(size_t n)
     report("sincos", t, p);
 }
 
-std::string cpu_model()
-{
-    std::ifstream f("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown CPU";
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     size_t n = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 4096;
     std::printf("batch functions, %zu rows per call, ns per value (min of 11); x = scalar loop / path\n", n);
-    std::printf("%s; best path: %s; run as: %s %zu\n", cpu_model().c_str(), path_names[ostrell_isa_best()],
+    std::printf("%s; best path: %s; run as: %s %zu\n", bench::cpu_model().c_str(), path_names[ostrell_isa_best()],
                 argv[0], n);
     std::printf("%-8s %10s", "function", "scalar");
     for (const char* p : path_names) std::printf(" %10s %7s", p, "x");

@@ -25,23 +25,6 @@ namespace {
 
 constexpr size_t n = 1 << 14;
 
-std::string cpu_model()
-{
-    std::ifstream in("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
-}
-
-std::string today()
-{
-    char buf[32];
-    std::time_t t = std::time(nullptr);
-    std::strftime(buf, sizeof buf, "%Y-%m-%d", std::gmtime(&t));
-    return buf;
-}
-
 struct Operands {
     std::vector<ostrell_t> os;
     std::vector<dd_real> qd;
@@ -99,7 +82,7 @@ void binary(const char* name, const Operands& a, const Operands& b, F f, G g, H 
 int main()
 {
     std::printf("Machine: %s\nDate: %s\nCompiler: %s, -O2 -ffp-contract=off, x86-64 baseline (SSE2)\n",
-                cpu_model().c_str(), today().c_str(), __VERSION__);
+                bench::cpu_model().c_str(), bench::utc_now("%Y-%m-%d").c_str(), __VERSION__);
 #ifdef QD_FMA
     std::printf("QD: QD_FMA defined (FMA in two_prod)\n");
 #else

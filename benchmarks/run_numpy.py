@@ -23,23 +23,13 @@ import numpy as np
 
 import ostrell
 import ostrell_numpy as onp
+from run import cpu_model  # benchmarks/run.py, beside this script
 
 UNARY = ["sqrt", "exp", "log", "sin", "cos", "tan", "sinh", "cosh", "tanh", "atan", "asin",
          "acos", "floor", "ceil", "trunc", "round"]
 BINARY = ["pow", "atan2", "fmod"]
 OPERATORS = {"add": lambda a, b: a + b, "sub": lambda a, b: a - b,
              "mul": lambda a, b: a * b, "div": lambda a, b: a / b}
-
-
-def cpu_model():
-    try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return platform.processor() or platform.machine()
 
 
 def header():
