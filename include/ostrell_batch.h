@@ -308,33 +308,18 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
 #undef _OSV_TARGET
 #undef _OSV_LANES
 
-/* A public pair for a function with vector bodies: name_isa runs the body of
- * the named path (an unknown value takes the baseline), name the best one. */
-#define _OSTRELL_BATCH_BINARY_SIMD(name)                                       \
+/* A public pair for a binary function with vector bodies: name_isa runs the
+ * body of the named path (an unknown value takes the baseline), name the best
+ * one; set512 and set are the suffixes of the sets it runs on with AVX-512
+ * and on the other paths (empty: single vectors, _x2 / _x4: the paired sets). */
+#define _OSTRELL_BATCH_BINARY_SIMD(name, set512, set)                         \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* a, \
                                                   const double* b, double* out, size_t n) \
     {                                                                          \
         switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512_batch_##name(a, b, out, n); return; \
-        case OSTRELL_ISA_AVX2: _ostrell_avx2_batch_##name(a, b, out, n); return; \
-        default: _ostrell_sse2_batch_##name(a, b, out, n); return;             \
-        }                                                                      \
-    }                                                                          \
-    static inline void ostrell_batch_##name(const double* a, const double* b, double* out, \
-                                            size_t n)                          \
-    {                                                                          \
-        ostrell_batch_##name##_isa(ostrell_isa_best(), a, b, out, n);          \
-    }
-
-/* A binary elementary function on the paired sets. */
-#define _OSTRELL_BATCH_BINARY_SIMD_X2(name)                                    \
-    static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* a, \
-                                                  const double* b, double* out, size_t n) \
-    {                                                                          \
-        switch (isa) {                                                         \
-        case OSTRELL_ISA_AVX512: _ostrell_avx512_x4_batch_##name(a, b, out, n); return; \
-        case OSTRELL_ISA_AVX2: _ostrell_avx2_x2_batch_##name(a, b, out, n); return; \
-        default: _ostrell_sse2_x2_batch_##name(a, b, out, n); return;          \
+        case OSTRELL_ISA_AVX512: _ostrell_avx512##set512##_batch_##name(a, b, out, n); return; \
+        case OSTRELL_ISA_AVX2: _ostrell_avx2##set##_batch_##name(a, b, out, n); return; \
+        default: _ostrell_sse2##set##_batch_##name(a, b, out, n); return;     \
         }                                                                      \
     }                                                                          \
     static inline void ostrell_batch_##name(const double* a, const double* b, double* out, \
@@ -344,14 +329,12 @@ static _OSTRELL_OUTLINE void _ostrell_batch_log_abs_seeds(const double* x, doubl
     }
 
 /* ---- the kernel operations ---------------------------------------------- */
-_OSTRELL_BATCH_BINARY_SIMD(add)
-_OSTRELL_BATCH_BINARY_SIMD(sub)
-_OSTRELL_BATCH_BINARY_SIMD(mul)
-_OSTRELL_BATCH_BINARY_SIMD(div)
+_OSTRELL_BATCH_BINARY_SIMD(add, , )
+_OSTRELL_BATCH_BINARY_SIMD(sub, , )
+_OSTRELL_BATCH_BINARY_SIMD(mul, , )
+_OSTRELL_BATCH_BINARY_SIMD(div, , )
 
-/* A public pair for a unary function with vector bodies; set512 and set are
- * the suffixes of the sets it runs on with AVX-512 and on the other paths
- * (empty: single vectors, _x2 / _x4: the paired sets). */
+/* The same for a unary function. */
 #define _OSTRELL_BATCH_UNARY_SIMD(name, set512, set)                          \
     static inline void ostrell_batch_##name##_isa(ostrell_isa isa, const double* x, double* out, \
                                                   size_t n)                    \
@@ -389,7 +372,7 @@ _OSTRELL_BATCH_BINARY_SIMD(div)
 _OSTRELL_BATCH_UNARY_SIMD(sqrt, , )
 _OSTRELL_BATCH_UNARY_SIMD(exp, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(log, _x4, _x2)
-_OSTRELL_BATCH_BINARY_SIMD_X2(pow)
+_OSTRELL_BATCH_BINARY_SIMD(pow, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(sin, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(cos, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(tan, _x4, _x2)
@@ -397,14 +380,14 @@ _OSTRELL_BATCH_UNARY_SIMD(sinh, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(cosh, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(tanh, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(atan, _x4, _x2)
-_OSTRELL_BATCH_BINARY_SIMD_X2(atan2)
+_OSTRELL_BATCH_BINARY_SIMD(atan2, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(asin, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD(acos, _x4, _x2)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(floor)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(ceil)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(trunc)
 _OSTRELL_BATCH_UNARY_SIMD_WIDE(round)
-_OSTRELL_BATCH_BINARY_SIMD_X2(fmod)
+_OSTRELL_BATCH_BINARY_SIMD(fmod, _x4, _x2)
 
 /* Sine and cosine of each row together (s and c may not overlap; either may
  * be x). */
