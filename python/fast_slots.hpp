@@ -16,8 +16,8 @@
 // pybind11's public API:
 // - py::handle::cast<T*>() on an instance of exactly the bound type gives
 //   the address of its value, as the bound method's argument loading does
-//   (for an instance whose __init__ never ran, both get the same storage
-//   that pybind11 allocates on first use); py::cast(T&&) makes a new
+//   (for an instance whose __init__ never ran, the zero that
+//   zeroed_values.hpp puts there); py::cast(T&&) makes a new
 //   instance owning a moved copy, as a bound function's result.
 // - CPython resets a slot to its generic function whenever one of the slot's
 //   method names is assigned on the type or a base, and a class statement

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "fast_slots.hpp"
+#include "zeroed_values.hpp"
 #include "ostrell.hpp"
 #include "ostrell_batch.h"
 #include "ostrell_complex.hpp"
@@ -145,8 +146,9 @@ PYBIND11_MODULE(ostrell, m)
     // 1. Docstring.
     m.doc() = "ostrell: 128-bit double-double arithmetic module";
 
-    // 2. Float128.
-    py::class_<float128> float128_class(m, "Float128");
+    // 2. Float128.  An instance whose __init__ never ran holds a zero
+    // (zeroed_values.hpp), as does a Complex128.
+    py::class_<float128> float128_class(m, "Float128", zeroed_values::zeroed_new_setup<float128>());
     float128_class
         .def(py::init<>())
         .def(py::init<double>())
@@ -170,7 +172,7 @@ PYBIND11_MODULE(ostrell, m)
     // part.  A float or an int matches the (real, imag) float constructor
     // first, so only a complex (or an object convertible to complex alone)
     // reaches it.
-    py::class_<complex128> complex128_class(m, "Complex128");
+    py::class_<complex128> complex128_class(m, "Complex128", zeroed_values::zeroed_new_setup<complex128>());
     complex128_class
         .def(py::init<>())
         .def(py::init<double, double>(), py::arg("real"), py::arg("imag") = 0.0)
