@@ -291,6 +291,17 @@ f64_array sum_float64(const f64_in& x)
     return row_of(r);
 }
 
+// The bound form of f: each argument an object that NumPy converts as
+// f64_in says (numpy.ascontiguousarray(x, dtype=numpy.float64)), so that
+// NumPy's own error passes through (MemoryError for a copy too large,
+// ValueError for ragged nesting, TypeError naming what does not convert)
+// instead of pybind11's "incompatible function arguments".
+template <auto f> struct numpy_args;
+template <class R, class... A, R (*f)(A...)> struct numpy_args<f> {
+    template <class> using object = const py::object&;
+    static R call(object<A>... args) { return f(f64_in(args)...); }
+};
+
 const char* isa_name(ostrell_isa isa)
 {
     switch (isa) {
@@ -311,46 +322,46 @@ PYBIND11_MODULE(ostrell_numpy, m)
 
     // Element-wise functions: row i of the result has the bits of the scalar
     // function on row i.
-    m.def("sqrt", &unary<ostrell_batch_sqrt>, "square root of each row");
-    m.def("exp", &unary<ostrell_batch_exp>, "exponential of each row");
-    m.def("log", &unary<ostrell_batch_log>, "natural logarithm of each row");
-    m.def("pow", &binary<ostrell_batch_pow>, "a ** b row by row");
-    m.def("sin", &unary<ostrell_batch_sin>, "sine of each row");
-    m.def("cos", &unary<ostrell_batch_cos>, "cosine of each row");
-    m.def("sincos", &sincos_rows, "(sine, cosine) of each row");
-    m.def("tan", &unary<ostrell_batch_tan>, "tangent of each row");
-    m.def("sinh", &unary<ostrell_batch_sinh>, "hyperbolic sine of each row");
-    m.def("cosh", &unary<ostrell_batch_cosh>, "hyperbolic cosine of each row");
-    m.def("tanh", &unary<ostrell_batch_tanh>, "hyperbolic tangent of each row");
-    m.def("atan", &unary<ostrell_batch_atan>, "arc tangent of each row");
-    m.def("atan2", &binary<ostrell_batch_atan2>, "atan2(y, x) row by row");
-    m.def("asin", &unary<ostrell_batch_asin>, "arc sine of each row");
-    m.def("acos", &unary<ostrell_batch_acos>, "arc cosine of each row");
-    m.def("floor", &unary<ostrell_batch_floor>, "floor of each row");
-    m.def("ceil", &unary<ostrell_batch_ceil>, "ceiling of each row");
-    m.def("trunc", &unary<ostrell_batch_trunc>, "each row rounded toward zero");
-    m.def("round", &unary<ostrell_batch_round>, "each row rounded to the nearest integer, ties away from zero");
-    m.def("fmod", &binary<ostrell_batch_fmod>, "fmod(a, b) row by row");
-    m.def("add", &binary<ostrell_batch_add>, "a + b row by row");
-    m.def("sub", &binary<ostrell_batch_sub>, "a - b row by row");
-    m.def("mul", &binary<ostrell_batch_mul>, "a * b row by row");
-    m.def("div", &binary<ostrell_batch_div>, "a / b row by row");
+    m.def("sqrt", &numpy_args<&unary<ostrell_batch_sqrt>>::call, "square root of each row");
+    m.def("exp", &numpy_args<&unary<ostrell_batch_exp>>::call, "exponential of each row");
+    m.def("log", &numpy_args<&unary<ostrell_batch_log>>::call, "natural logarithm of each row");
+    m.def("pow", &numpy_args<&binary<ostrell_batch_pow>>::call, "a ** b row by row");
+    m.def("sin", &numpy_args<&unary<ostrell_batch_sin>>::call, "sine of each row");
+    m.def("cos", &numpy_args<&unary<ostrell_batch_cos>>::call, "cosine of each row");
+    m.def("sincos", &numpy_args<&sincos_rows>::call, "(sine, cosine) of each row");
+    m.def("tan", &numpy_args<&unary<ostrell_batch_tan>>::call, "tangent of each row");
+    m.def("sinh", &numpy_args<&unary<ostrell_batch_sinh>>::call, "hyperbolic sine of each row");
+    m.def("cosh", &numpy_args<&unary<ostrell_batch_cosh>>::call, "hyperbolic cosine of each row");
+    m.def("tanh", &numpy_args<&unary<ostrell_batch_tanh>>::call, "hyperbolic tangent of each row");
+    m.def("atan", &numpy_args<&unary<ostrell_batch_atan>>::call, "arc tangent of each row");
+    m.def("atan2", &numpy_args<&binary<ostrell_batch_atan2>>::call, "atan2(y, x) row by row");
+    m.def("asin", &numpy_args<&unary<ostrell_batch_asin>>::call, "arc sine of each row");
+    m.def("acos", &numpy_args<&unary<ostrell_batch_acos>>::call, "arc cosine of each row");
+    m.def("floor", &numpy_args<&unary<ostrell_batch_floor>>::call, "floor of each row");
+    m.def("ceil", &numpy_args<&unary<ostrell_batch_ceil>>::call, "ceiling of each row");
+    m.def("trunc", &numpy_args<&unary<ostrell_batch_trunc>>::call, "each row rounded toward zero");
+    m.def("round", &numpy_args<&unary<ostrell_batch_round>>::call, "each row rounded to the nearest integer, ties away from zero");
+    m.def("fmod", &numpy_args<&binary<ostrell_batch_fmod>>::call, "fmod(a, b) row by row");
+    m.def("add", &numpy_args<&binary<ostrell_batch_add>>::call, "a + b row by row");
+    m.def("sub", &numpy_args<&binary<ostrell_batch_sub>>::call, "a - b row by row");
+    m.def("mul", &numpy_args<&binary<ostrell_batch_mul>>::call, "a * b row by row");
+    m.def("div", &numpy_args<&binary<ostrell_batch_div>>::call, "a / b row by row");
 
     // Conversions.
     m.def("to_rows", &to_rows, "(N, 2) rows of an iterable of ostrell.Float128, bit for bit");
-    m.def("from_rows", &from_rows, "one ostrell.Float128 per row, bit for bit");
+    m.def("from_rows", &numpy_args<&from_rows>::call, "one ostrell.Float128 per row, bit for bit");
     m.def("to_complex_rows", &to_complex_rows,
           "(N, 4) rows (real hi, real lo, imag hi, imag lo) of an iterable of ostrell.Complex128");
-    m.def("from_complex_rows", &from_complex_rows, "one ostrell.Complex128 per (N, 4) row, bit for bit");
-    m.def("from_float64", &from_float64, "each float64 value v as the exact row (v, 0)");
-    m.def("to_float64", &to_float64, "the float64 nearest to each row's value");
-    m.def("to_strings", &to_strings, "the text of each row, as str(Float128)");
+    m.def("from_complex_rows", &numpy_args<&from_complex_rows>::call, "one ostrell.Complex128 per (N, 4) row, bit for bit");
+    m.def("from_float64", &numpy_args<&from_float64>::call, "each float64 value v as the exact row (v, 0)");
+    m.def("to_float64", &numpy_args<&to_float64>::call, "the float64 nearest to each row's value");
+    m.def("to_strings", &numpy_args<&to_strings>::call, "the text of each row, as str(Float128)");
     m.def("from_strings", &from_strings, "rows of texts read as Float128(text)");
 
     // Reductions, each giving one row (hi, lo).
-    m.def("sum", &sum_rows, "sum of the rows of an (N, 2) array, in double-double");
-    m.def("dot", &dot_rows, "sum of the row products a[i] * b[i], in double-double");
-    m.def("sum_float64", &sum_float64, "compensated sum of a float64 array, as a double-double row");
+    m.def("sum", &numpy_args<&sum_rows>::call, "sum of the rows of an (N, 2) array, in double-double");
+    m.def("dot", &numpy_args<&dot_rows>::call, "sum of the row products a[i] * b[i], in double-double");
+    m.def("sum_float64", &numpy_args<&sum_float64>::call, "compensated sum of a float64 array, as a double-double row");
 
     m.attr("isa") = isa_name(ostrell_isa_best());
 }
