@@ -15,6 +15,23 @@ flags=(-std=c++17 -O1 -g -ffp-contract=off -fno-fast-math
        -fno-omit-frame-pointer -I"$here/../include")
 for target in fuzz_from_string fuzz_to_string fuzz_bytes; do
     "$CXX" "${flags[@]}" "$here/$target.cpp" -o "$out/$target" -lm
+done
+# fuzz_batch links the compiled library's sources (src/CMakeLists.txt),
+# instrumented the same way so that libFuzzer sees the vector bodies' branches.
+CC="${CC:-clang}"
+src="$here/../src"
+lib_sources=$(sed -n '/^set(OSTRELL_BATCH_SOURCES/,/^)/p' "$src/CMakeLists.txt" | grep -oE '[a-z0-9_/]+\.c')
+mkdir -p "$out/lib"
+objects=()
+for source in $lib_sources; do
+    object="$out/lib/$(echo "$source" | tr / _).o"
+    "$CC" -std=c11 -O1 -g -ffp-contract=off -fno-fast-math -fsanitize=fuzzer-no-link,address,undefined \
+        -fno-sanitize-recover=all -fno-omit-frame-pointer -I"$here/../include" -I"$src" \
+        -c "$src/$source" -o "$object"
+    objects+=("$object")
+done
+"$CXX" "${flags[@]}" "$here/fuzz_batch.cpp" "${objects[@]}" -o "$out/fuzz_batch" -lm
+for target in fuzz_from_string fuzz_to_string fuzz_bytes fuzz_batch; do
     mkdir -p "$out/corpus/$target"
     cp -n "$here/corpus/$target/"* "$out/corpus/$target/" 2>/dev/null || true
 done
