@@ -74,8 +74,9 @@ _OSV_INLINE _osv_d _OSV(mul_err)(_osv_d a, _osv_d b, _osv_d p, _osv_m* m)
     return err;
 }
 
-/* ostrell_add.  The overflow branch (s infinite: the result is (s, +0)) is
- * followed by a blend, so nothing is flagged. */
+/* ostrell_add.  Its overflow branches are followed by blends, so nothing is
+ * flagged: s infinite gives (s, +0); then a high part s + err infinite
+ * (overflow in the renormalisation) gives (s + err, +0). */
 _OSV_INLINE _osv_dd _OSV(dd_add)(_osv_dd a, _osv_dd b)
 {
     _osv_dd r;
@@ -83,14 +84,13 @@ _OSV_INLINE _osv_dd _OSV(dd_add)(_osv_dd a, _osv_dd b)
     _osv_d err = _OSV(two_sum_err)(a.hi, b.hi, s);
     _osv_m inf = _OSV(is_inf)(s);
     err = _osv_add(err, _osv_add(a.lo, b.lo));
-    r.hi = _osv_add(s, err);
+    r.hi = _osv_blend(inf, _osv_add(s, err), s);
     r.lo = _osv_sub(err, _osv_sub(r.hi, s));
-    r.hi = _osv_blend(inf, r.hi, s);
-    r.lo = _osv_blend(inf, r.lo, _osv_zero());
+    r.lo = _osv_blend(_OSV(is_inf)(r.hi), r.lo, _osv_zero());
     return r;
 }
 
-/* ostrell_sub, its overflow branch blended as in dd_add. */
+/* ostrell_sub, its overflow branches blended as in dd_add. */
 _OSV_INLINE _osv_dd _OSV(dd_sub)(_osv_dd a, _osv_dd b)
 {
     _osv_dd r;
@@ -98,16 +98,16 @@ _OSV_INLINE _osv_dd _OSV(dd_sub)(_osv_dd a, _osv_dd b)
     _osv_d err = _OSV(two_diff_err)(a.hi, b.hi, s);
     _osv_m inf = _OSV(is_inf)(s);
     err = _osv_add(err, _osv_sub(a.lo, b.lo));
-    r.hi = _osv_add(s, err);
+    r.hi = _osv_blend(inf, _osv_add(s, err), s);
     r.lo = _osv_sub(err, _osv_sub(r.hi, s));
-    r.hi = _osv_blend(inf, r.hi, s);
-    r.lo = _osv_blend(inf, r.lo, _osv_zero());
+    r.lo = _osv_blend(_OSV(is_inf)(r.hi), r.lo, _osv_zero());
     return r;
 }
 
-/* ostrell_mul.  The overflow branch (p infinite) is flagged by mul_err, as
- * its error is then non-finite.  NaN rows follow the steps, as in the scalar
- * kernel. */
+/* ostrell_mul.  The overflow branch of p (infinite) is flagged by mul_err,
+ * as its error is then non-finite; that of the renormalisation (p + err
+ * infinite: (p + err, +0)) is blended.  NaN rows follow the steps, as in the
+ * scalar kernel. */
 _OSV_INLINE _osv_dd _OSV(dd_mul)(_osv_dd a, _osv_dd b, _osv_m* m)
 {
     _osv_dd r;
@@ -117,6 +117,7 @@ _OSV_INLINE _osv_dd _OSV(dd_mul)(_osv_dd a, _osv_dd b, _osv_m* m)
                                  _osv_opaque(_osv_mul(a.lo, b.hi))));
     r.hi = _osv_add(p, err);
     r.lo = _osv_sub(err, _osv_sub(r.hi, p));
+    r.lo = _osv_blend(_OSV(is_inf)(r.hi), r.lo, _osv_zero());
     return r;
 }
 

@@ -184,6 +184,17 @@ def test_rows_to_nearest_float64():
             assert math.isnan(g) if math.isnan(h + l) else g == h + l
 
 
+def test_overflowing_sums_are_inf_plus_zero():
+    # the float128 maximum + 1e286 (and - -1e286): (inf, +0), so its float64 is inf, not NaN
+    top = np.array([[1.7976931348623157e308, float.fromhex("0x1.fffffffffffffp+969")]])
+    m = onp.from_rows(top)[0]
+    for r in (m + F(1e286), m - F(-1e286)):
+        assert bits(onp.to_rows([r])).tolist() == [[0x7FF0000000000000, 0]]
+    rows = np.repeat(top, 20, axis=0)
+    for s in (onp.add(rows, np.tile([1e286, 0.0], (20, 1))), onp.sub(rows, np.tile([-1e286, 0.0], (20, 1)))):
+        assert np.all(onp.to_float64(s) == np.inf) and not bits(s[:, 1]).any()
+
+
 def test_text_is_the_formatter_and_the_parser():
     x = sample(300, 13)
     texts = onp.to_strings(x)
