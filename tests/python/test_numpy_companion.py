@@ -226,9 +226,9 @@ def exact(values):
 
 
 def bound(n, abs_sum):
-    """The documented error bound: (2 m^2 + 64) u^2 sum |x|, m = ceil(n / 16)."""
+    """The documented error bound: (3 m + 48) u^2 sum |x|, m = ceil(n / 16)."""
     m = -(-n // 16)
-    return (2 * m * m + 64) * U * U * abs_sum
+    return (3 * m + 48) * U * U * abs_sum
 
 
 def cancelling(n, rng):
@@ -259,6 +259,30 @@ def test_sums_on_cancelling_data(n):
     abs_sum = sum(abs(p) for p in products)
     # plus the product's own error, at most 4 u^2 of each product
     check_sum(onp.dot(rows, b), sum(products), abs_sum, n, extra=4 * U * U * abs_sum)
+
+
+def test_sums_beat_the_sequential_loop_and_add_integers_exactly():
+    # on cancelling terms, against s = s + x[i] (and s = s + x[i] * y[i]) in
+    # Float128: no larger error beyond the rounding of the result itself
+    rng = np.random.default_rng(19)
+    rows = normalised(cancelling(20001, rng), rng)
+    b = normalised(rng.uniform(0.5, 2.0, 20001), rng)
+    a128, b128 = onp.from_rows(rows), onp.from_rows(b)
+    seq_sum, seq_dot = F(0), F(0)
+    for x, y in zip(a128, b128):
+        seq_sum, seq_dot = seq_sum + x, seq_dot + x * y
+    products = onp.to_rows([x * y for x, y in zip(a128, b128)])
+    for got, seq, terms in ((onp.sum(rows), seq_sum, rows), (onp.dot(rows, b), seq_dot, products)):
+        want = exact(terms.ravel().tolist())
+        err = abs(exact(got.tolist()) - want)
+        assert err <= abs(exact(onp.to_rows([seq])[0].tolist()) - want) + U * U * abs(want), hx([got])
+        assert err <= bound(20001, exact(np.abs(terms).ravel().tolist()))
+    # integers up to 2^80, each an exact (hi, lo) pair: no step rounds
+    ints = [int(v) for v in rng.integers(-2 ** 62, 2 ** 62, 3000)]
+    ints = [v * 2 ** 18 + 12345 for v in ints]
+    hi = [float(v) for v in ints]
+    pairs = np.array([[h, float(v - int(h))] for h, v in zip(hi, ints)])
+    assert exact(onp.sum(pairs).tolist()) == sum(ints)
 
 
 def test_sums_exact_and_special():
