@@ -11,8 +11,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -291,6 +293,32 @@ f64_array sum_float64(const f64_in& x)
     return row_of(r);
 }
 
+// The path add, sub, mul and div take: the dispatcher's choice, or one that
+// the private hook _force_isa set (benchmarks and tests of the other paths).
+// Read in the loops without the GIL, hence atomic.
+std::atomic<int> forced_isa{-1};
+
+template <void (*f)(ostrell_isa, const double*, const double*, double*, std::size_t)>
+void on_path(const double* a, const double* b, double* out, std::size_t n)
+{
+    int isa = forced_isa.load(std::memory_order_relaxed);
+    f(isa < 0 ? ostrell_isa_best() : static_cast<ostrell_isa>(isa), a, b, out, n);
+}
+
+void force_isa(const std::optional<std::string>& name)
+{
+    int isa = -1;
+    if (name) {
+        if (*name == "sse2") isa = OSTRELL_ISA_SSE2;
+        else if (*name == "avx2") isa = OSTRELL_ISA_AVX2;
+        else if (*name == "avx512") isa = OSTRELL_ISA_AVX512;
+        else throw py::value_error("unknown path: " + *name + " (sse2, avx2 or avx512)");
+        if (!ostrell_isa_supported(static_cast<ostrell_isa>(isa)))
+            throw py::value_error("this CPU has no " + *name + " path");
+    }
+    forced_isa.store(isa, std::memory_order_relaxed);
+}
+
 const char* isa_name(ostrell_isa isa)
 {
     switch (isa) {
@@ -331,10 +359,10 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("trunc", &unary<ostrell_batch_trunc>, "each row rounded toward zero");
     m.def("round", &unary<ostrell_batch_round>, "each row rounded to the nearest integer, ties away from zero");
     m.def("fmod", &binary<ostrell_batch_fmod>, "fmod(a, b) row by row");
-    m.def("add", &binary<ostrell_batch_add>, "a + b row by row");
-    m.def("sub", &binary<ostrell_batch_sub>, "a - b row by row");
-    m.def("mul", &binary<ostrell_batch_mul>, "a * b row by row");
-    m.def("div", &binary<ostrell_batch_div>, "a / b row by row");
+    m.def("add", &binary<on_path<ostrell_batch_add_isa>>, "a + b row by row");
+    m.def("sub", &binary<on_path<ostrell_batch_sub_isa>>, "a - b row by row");
+    m.def("mul", &binary<on_path<ostrell_batch_mul_isa>>, "a * b row by row");
+    m.def("div", &binary<on_path<ostrell_batch_div_isa>>, "a / b row by row");
 
     // Conversions.
     m.def("to_rows", &to_rows, "(N, 2) rows of an iterable of ostrell.Float128, bit for bit");
@@ -353,4 +381,7 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("sum_float64", &sum_float64, "compensated sum of a float64 array, as a double-double row");
 
     m.attr("isa") = isa_name(ostrell_isa_best());
+    // Private: runs add, sub, mul and div on the named path ("sse2", "avx2",
+    // "avx512"; None: the best one), for benchmarks and tests.
+    m.def("_force_isa", &force_isa, py::arg("name").none(true));
 }

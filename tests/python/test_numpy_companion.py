@@ -74,6 +74,30 @@ def scalar_rows(name, *args):
 
 # ---- element-wise functions ------------------------------------------------------
 
+@pytest.mark.parametrize("isa", ["sse2", "avx2", "avx512"])
+def test_arithmetic_on_every_path_has_nan_in_the_same_parts(isa):
+    # every path, C- and Fortran-ordered operands (a copy at another
+    # alignment), against the scalar operators: the same bits, or NaN in the
+    # same parts (a NaN's sign and payload follow the operand order)
+    s = sample(0, 4)
+    a = np.concatenate([sample(500, 2), np.repeat(s, len(s), axis=0)])
+    b = np.concatenate([sample(500, 3), np.tile(s, (len(s), 1))])
+    try:
+        onp._force_isa(isa)
+    except ValueError:
+        pytest.skip(f"this CPU has no {isa} path")
+    try:
+        for name in OPERATORS:
+            want = scalar_rows(name, a, b)
+            for x, y in ((a, b), (np.asfortranarray(a), np.asfortranarray(b[::-1])[::-1])):
+                got = getattr(onp, name)(x, y)
+                nan = np.isnan(got)
+                bad = (nan != np.isnan(want)) | (~nan & (bits(got) != bits(want)))
+                assert not bad.any(), (isa, name, hx(a[bad.any(axis=1)][:3]), hx(b[bad.any(axis=1)][:3]))
+    finally:
+        onp._force_isa(None)
+
+
 @pytest.mark.parametrize("name", UNARY)
 def test_unary_matches_scalar_bits(name):
     x = sample(3000, 1)
