@@ -13,12 +13,12 @@ import pytest
 import ostrell_numpy as on
 from ostrell import Float128
 
-from textref import (EXACT, canon, canon_text, exact, noncanonical_pairs, pair_hex, pairs_in_decimal_range, random_pair,
+from textref import (EXACT, canon, canon_text, end_pairs, exact, noncanonical_pairs, pair_hex, pairs_in_decimal_range, random_pair,
                      random_text, rounded, same, shortest_faults, special_pairs, tie_texts)
 
 RNG = random.Random(20261208)
 PAIRS = ([random_pair(RNG) for _ in range(150)] + [pairs_in_decimal_range(RNG) for _ in range(150)]
-         + special_pairs(RNG))
+         + special_pairs(RNG) + end_pairs(RNG))
 NONCANONICAL = noncanonical_pairs(RNG)
 
 

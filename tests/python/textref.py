@@ -145,6 +145,26 @@ def special_pairs(rng):
     return out
 
 
+def end_pairs(rng):
+    """Pairs whose interval of reals ends exactly on the only multiple of 10^j
+    in it: (2^e, 16 t) has the interval 16 t -+ 8 around it, closed when t is
+    even; t chosen so that 2^e + 16 t - 8 (or + 8) is a multiple of 10^j."""
+    out = []
+    for _ in range(6):
+        e = rng.randrange(110, 180)
+        for j, side in ((2, -8), (2, 8), (3, -8), (3, 8)):
+            h = 2**e
+            m = 10**j
+            # 16 t = -side - h (mod m), t in [2^52, 2^53) of either parity.
+            for t in range(2**52 + rng.randrange(0, 2**40), 2**53):
+                if (h + 16 * t + side) % m == 0:
+                    out.append((float(h), float(16 * t)))
+                    break
+            t2 = t + m // math.gcd(16, m)  # next solution, the other parity when that step is odd
+            out.append((float(h), float(16 * t2)))
+    return out
+
+
 def noncanonical_pairs(rng):
     """Pairs that no real's canonical pair is: lo too large, hi zero, overlapping parts."""
     out = []
