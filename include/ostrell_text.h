@@ -998,7 +998,7 @@ static inline size_t _ostrell_text_format_raw(char* buf, size_t room, ostrell_t 
         if (!(hi + lo == hi && hi != 0.0)) {
             /* Not canonical: the canonical pair of |hi + lo|. */
             _ostrell_text_big t;
-            ostrell_t c;
+            ostrell_t c = _mm_setzero_pd();
             int ok;
             _ostrell_text_big_copy(&t, &big);
             _ostrell_text_big_shl(&t, f + 1076);

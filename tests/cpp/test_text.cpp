@@ -154,7 +154,7 @@ TEST(Text, StreamFixedAndScientificRoundLikePrintfOfDouble)
     std::ostringstream os;
     os << std::fixed << std::setprecision(20) << ostrell::float128(test::pair(1.0, 0x1p-60)) << ' '
        << std::scientific << std::uppercase << std::setprecision(3) << ostrell::float128(test::pair(-1e300, -1e283))
-       << ' ' << std::defaultfloat << ostrell::float128(0.1);
+       << ' ' << std::defaultfloat << std::setprecision(6) << ostrell::float128(0.1);
     char ref[128];
     ostrell_to_string(ref, sizeof ref, ostrell_from_double(0.1));
     EXPECT_EQ(os.str(), std::string("1.00000000000000000087 -1.000E+300 ") + ref);
