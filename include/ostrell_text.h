@@ -768,11 +768,11 @@ static inline uint64_t _ostrell_text_big_small(const _ostrell_text_big* b)
  * (room _OSTRELL_TEXT_DEC_ROOM), sets *len, returns the decimal exponent of
  * the first digit. */
 static inline int _ostrell_text_shortest_digits(double h, double l, const _ostrell_text_big* xv, int fv,
-                                                char* out, int* len)
+                                                int v_is_pair, char* out, int* len)
 {
     _ostrell_text_big xc, xa, xb, ta, tb, tv;
     char lo_s[_OSTRELL_TEXT_DEC_ROOM + 1], hi_s[_OSTRELL_TEXT_DEC_ROOM + 1];
-    int eh, lo_e, hi_e, closed, fc, g, q, i, p, n, c, z, sa, sb, sv, half, up;
+    int eh, lo_e, hi_e, closed, fc, g, q, i, p, n, c, z, sa, sb, sv, half, up, k;
     uint64_t mh = _ostrell_text_split(h, &eh);
 
     /* The interval around h + l, [h + l - 2^lo_e, h + l + 2^hi_e], both ends
@@ -799,6 +799,23 @@ static inline int _ostrell_text_shortest_digits(double h, double l, const _ostre
         hi_e = l > 0.0 ? away : toward;
     }
     _ostrell_text_exact(h, l, &xc, &fc);
+
+    /* h + l is a multiple of 10^k, k = min(fc, 0): its exact decimal ends
+     * there.  When 10^k exceeds both half-widths, a decimal in the interval
+     * with fewer digits would differ from h + l by a nonzero multiple of 10^k:
+     * there is none, and the exact decimal is the shortest and the nearest.
+     * (Plain binary64 values of 2^-271 and more are such pairs.) */
+    k = fc < 0 ? fc : 0;
+    if (v_is_pair && k > _ostrell_text_log10_pow2(lo_e > hi_e ? lo_e : hi_e)) {
+        _ostrell_text_big_scale(&xc, fc, k);
+        n = _ostrell_text_big_dec(&xc, out);
+        while (n > 1 && out[n - 1] == '0') {
+            n--;
+            k++;
+        }
+        *len = n;
+        return k + n - 1;
+    }
     g = fc < lo_e ? fc : lo_e;
     g = g < hi_e ? g : hi_e;
     _ostrell_text_big_shl(&xc, fc - g);
@@ -995,7 +1012,8 @@ static inline size_t _ostrell_text_format_raw(char* buf, size_t room, ostrell_t 
     }
     {
         double h = sign ? -hi : hi, l = sign ? -lo : lo;
-        if (!(hi + lo == hi && hi != 0.0)) {
+        int v_is_pair = hi + lo == hi && hi != 0.0;
+        if (!v_is_pair) {
             /* Not canonical: the canonical pair of |hi + lo|. */
             _ostrell_text_big t;
             ostrell_t c = _mm_setzero_pd();
@@ -1009,7 +1027,7 @@ static inline size_t _ostrell_text_format_raw(char* buf, size_t room, ostrell_t 
                 return o.pos;
             }
         }
-        x10 = _ostrell_text_shortest_digits(h, l, &big, f, dig, &nd);
+        x10 = _ostrell_text_shortest_digits(h, l, &big, f, v_is_pair, dig, &nd);
         _ostrell_text_put_number(&o, dig, nd, 0, x10);
     }
     return o.pos;
