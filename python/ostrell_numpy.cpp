@@ -247,6 +247,10 @@ py::list to_strings(const f64_in& a)
 // Each str (or bytes) read as Float128(text) reads it.
 f64_array from_strings(const py::iterable& texts)
 {
+    // A lone text is iterable too, but as characters: not what was meant.
+    if (py::isinstance<py::str>(texts) || py::isinstance<py::bytes>(texts))
+        throw py::type_error("from_strings: expected an iterable of texts, not a single "
+                             + std::string(py::str(py::type::of(texts).attr("__name__"))));
     std::vector<double> held; // hi, lo, hi, lo, ...
     for (py::handle item : texts) {
         if (!py::isinstance<py::str>(item) && !py::isinstance<py::bytes>(item))
@@ -330,6 +334,9 @@ const char* isa_name(ostrell_isa isa)
 
 } // namespace
 
+// python/text.cpp: format, parse, format_rows, parse_rows.
+void register_text(py::module_& m);
+
 PYBIND11_MODULE(ostrell_numpy, m)
 {
     m.doc() = "ostrell_numpy: ostrell's functions, conversions and reductions on (N, 2) float64 arrays";
@@ -374,6 +381,7 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("to_float64", &to_float64, "the float64 nearest to each row's value");
     m.def("to_strings", &to_strings, "the text of each row, as str(Float128)");
     m.def("from_strings", &from_strings, "rows of texts read as Float128(text)");
+    register_text(m);
 
     // Reductions, each giving one row (hi, lo).
     m.def("sum", &sum_rows, "sum of the rows of an (N, 2) array, in double-double");
