@@ -94,19 +94,22 @@ void check_row(const char* what, ostrell_isa isa, size_t row, const double* args
         report(what, isa, row, args, nargs, got, want);
 }
 
-// The reductions in the order ostrell_reduce.h states, element by element.
+// The reductions in the order ostrell_reduce.h states, element by element:
+// a double-double sum per lane (ostrell_add's steps without its overflow
+// branches), the lanes then added in order.
 struct lanes {
-    double s[OSTRELL_REDUCE_LANES] = {}, c[OSTRELL_REDUCE_LANES] = {};
+    double hi[OSTRELL_REDUCE_LANES] = {}, lo[OSTRELL_REDUCE_LANES] = {};
     double plain_hi[OSTRELL_REDUCE_LANES] = {}, plain_lo[OSTRELL_REDUCE_LANES] = {};
 
     void take(size_t i, double h, double l, bool has_low)
     {
         const size_t j = i % OSTRELL_REDUCE_LANES;
-        const double s1 = s[j] + h;
-        const double bb = s1 - s[j];
-        const double e = (s[j] - (s1 - bb)) + (h - bb);
-        c[j] = has_low ? c[j] + (e + l) : c[j] + e;
-        s[j] = s1;
+        const double s = hi[j] + h;
+        const double bb = s - hi[j];
+        double e = (hi[j] - (s - bb)) + (h - bb);
+        e = has_low ? e + (lo[j] + l) : e + lo[j];
+        hi[j] = s + e;
+        lo[j] = e - (hi[j] - s);
         plain_hi[j] = plain_hi[j] + h;
         if (has_low)
             plain_lo[j] = plain_lo[j] + l;
@@ -116,7 +119,7 @@ struct lanes {
     {
         bool finite = true;
         for (int j = 0; j < OSTRELL_REDUCE_LANES; ++j)
-            finite = finite && std::isfinite(s[j]) && std::isfinite(c[j]);
+            finite = finite && std::isfinite(hi[j]) && std::isfinite(lo[j]);
         if (!finite) {
             double t_hi = 0.0, t_lo = 0.0;
             for (int j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
@@ -125,14 +128,9 @@ struct lanes {
             }
             return ostrell_from_double(t_hi + t_lo);
         }
-        ostrell_t acc = ostrell_from_double(0.0);
-        for (int j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
-            const double hi = s[j] + c[j];
-            const double bb = hi - s[j];
-            const double lo = (s[j] - (hi - bb)) + (c[j] - bb);
-            const ostrell_t lane = ostrell_from_hi_lo(hi, lo);
-            acc = j == 0 ? lane : ostrell_add(acc, lane);
-        }
+        ostrell_t acc = ostrell_from_hi_lo(hi[0], lo[0]);
+        for (int j = 1; j < OSTRELL_REDUCE_LANES; ++j)
+            acc = ostrell_add(acc, ostrell_from_hi_lo(hi[j], lo[j]));
         return acc;
     }
 };

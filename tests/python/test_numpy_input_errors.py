@@ -10,7 +10,7 @@ OK = np.array([[1.0, 0.0], [2.0, 0.0]])
 RAGGED = [[1.0, 0.0], [2.0]]
 STRUCTURED = np.zeros(2, dtype=[("hi", "f8"), ("lo", "f8")])
 
-UNARY = [on.exp, on.sqrt, on.sin, on.floor, on.from_rows, on.to_float64, on.to_strings, on.sum,
+UNARY = [on.exp, on.sqrt, on.sin, on.floor, on.from_rows, on.to_float64, on.to_strings, on.sum, on.format_rows,
          lambda a: on.sincos(a)[0]]
 BINARY = [on.add, on.div, on.pow, on.atan2, on.fmod, on.dot]
 
