@@ -24,6 +24,8 @@
 #include "ostrell_io.h"
 #include "ostrell_reduce.h"
 
+#include "dtype/dtype.hpp"
+
 namespace py = pybind11;
 using ostrell::complex128;
 using ostrell::float128;
@@ -353,4 +355,8 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("sum_float64", &sum_float64, "compensated sum of a float64 array, as a double-double row");
 
     m.attr("isa") = isa_name(ostrell_isa_best());
+
+    // The NumPy dtype of Float128 values (python/dtype/).
+    if (ostrell_dtype::install(m.ptr()) < 0)
+        throw py::error_already_set();
 }
