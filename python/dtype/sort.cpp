@@ -4,9 +4,10 @@
 //
 // The order is the library's comparison (high parts, then low parts), with
 // every row that holds a NaN last, in its original order, as NumPy orders
-// float64.  A sort maps each row to a 128-bit unsigned key whose order is
-// that order (the binary64 bit patterns made monotonic: -0 sorts just before
-// +0), sorts the keys by a least-significant-digit radix sort on the high
+// float64.  -0 sorts just before +0 (also in a high or low part of an
+// otherwise equal row), so the order is total and every kind of sort gives
+// the same rows.  A sort maps each row to a 128-bit unsigned key whose order is
+// that order (the binary64 bit patterns made monotonic), sorts the keys by a least-significant-digit radix sort on the high
 // key and then by the low key within runs of equal high keys, and maps the
 // keys back: the rows keep their bits.
 #include "numpy_c.hpp"
@@ -153,7 +154,8 @@ int argsort(void* start, npy_intp* tosort, npy_intp num, void*)
     return 0;
 }
 
-// The comparison behind searchsorted: the sort's order, NaN rows equal.
+// The sort's order as a comparison (NumPy's stable sorts and searchsorted
+// use it): NaN rows last and equal to each other, then the keys.
 int compare(const void* a, const void* b, void*)
 {
     const char* pa = static_cast<const char*>(a);
@@ -161,7 +163,8 @@ int compare(const void* a, const void* b, void*)
     const bool na = has_nan(pa), nb = has_nan(pb);
     if (na || nb)
         return na == nb ? 0 : na ? 1 : -1;
-    return ostrell_cmp(load(pa), load(pb));
+    const key ka = key_of(pa), kb = key_of(pb);
+    return key_less(ka, kb) ? -1 : key_less(kb, ka) ? 1 : 0;
 }
 
 // The index of the first maximum (minimum); a NaN row wins, as for float64.
