@@ -29,7 +29,8 @@ def mixed_rows(n, seed=0):
     lo = hi * rng.uniform(-1, 1, n) * 2.0 ** -54
     rows = np.stack([hi + lo, 0.0 * hi], axis=1)
     rows[:, 1] = (hi - rows[:, 0]) + lo  # the rounding error: a normalised pair
-    rows[: len(SPECIAL)] = rows_of(SPECIAL)
+    k = min(n, len(SPECIAL))
+    rows[:k] = rows_of(SPECIAL)[:k]
     return rows
 
 
