@@ -164,6 +164,8 @@ int value_of(PyObject* obj, ostrell_t* out)
     return -1;
 }
 
+bool has_arrfuncs_slots() { return PyArray_GetNDArrayCFeatureVersion() >= 0x15; } // NPY_2_4_API_VERSION
+
 PyArray_Descr* new_descr()
 {
     Py_INCREF(the_descr);
@@ -338,10 +340,14 @@ int install(PyObject* module)
         {NPY_DT_ensure_canonical, reinterpret_cast<void*>(ensure_canonical)},
         {NPY_DT_setitem, reinterpret_cast<void*>(setitem)},
         {NPY_DT_getitem, reinterpret_cast<void*>(getitem)},
-        {NPY_DT_PyArray_ArrFuncs_nonzero, reinterpret_cast<void*>(nonzero)},
     };
-    for (PyType_Slot* s = sort_slots; s->slot; ++s)
-        slots.push_back(*s);
+    // NumPy takes the ArrFuncs slots (nonzero, sorting, compare, argmax,
+    // argmin) from a new DType from 2.4 on; before, it refuses them.
+    if (has_arrfuncs_slots()) {
+        slots.push_back({NPY_DT_PyArray_ArrFuncs_nonzero, reinterpret_cast<void*>(nonzero)});
+        for (PyType_Slot* s = sort_slots; s->slot; ++s)
+            slots.push_back(*s);
+    }
     slots.push_back({0, nullptr});
 
     PyArrayDTypeMeta_Spec spec = {};
@@ -358,6 +364,11 @@ int install(PyObject* module)
         return -1;
     the_descr->elsize = row_bytes;
     the_descr->alignment = alignof(double);
+    // Before 2.4, NumPy calls a DType's nonzero function without checking
+    // that it has one (a.nonzero(), np.count_nonzero crashed): give it ours
+    // through the descriptor's function table.
+    if (!has_arrfuncs_slots())
+        PyDataType_GetArrFuncs(the_descr)->nonzero = nonzero;
 
     if (register_ufuncs(nullptr) < 0)
         return -1;

@@ -40,6 +40,10 @@ extern PyTypeObject* scalar_type;
 
 inline PyArray_DTypeMeta* dtype_class() { return &Float128DType; }
 
+// Whether the running NumPy (2.4 or later) takes the DType's sort, compare,
+// argmax, argmin and nonzero functions.
+bool has_arrfuncs_slots();
+
 // A new reference to the one descriptor instance.
 PyArray_Descr* new_descr();
 
