@@ -56,13 +56,74 @@ ostrell_t sign(ostrell_t x)
 ostrell_t square(ostrell_t x) { return ostrell_mul(x, x); }
 ostrell_t reciprocal(ostrell_t x) { return ostrell_div(ostrell_from_double(1.0), x); }
 
-// maximum/minimum propagate a NaN (the first one); fmax/fmin ignore one.
-ostrell_t maximum(ostrell_t a, ostrell_t b) { return ostrell_isnan(a) ? a : ostrell_isnan(b) ? b : ostrell_lt(a, b) ? b : a; }
-ostrell_t minimum(ostrell_t a, ostrell_t b) { return ostrell_isnan(a) ? a : ostrell_isnan(b) ? b : ostrell_gt(a, b) ? b : a; }
-ostrell_t fmax(ostrell_t a, ostrell_t b) { return ostrell_isnan(a) ? b : ostrell_isnan(b) ? a : ostrell_lt(a, b) ? b : a; }
-ostrell_t fmin(ostrell_t a, ostrell_t b) { return ostrell_isnan(a) ? b : ostrell_isnan(b) ? a : ostrell_gt(a, b) ? b : a; }
+// The six comparisons with the results of ostrell_eq, ostrell_lt, ... (and
+// !ostrell_eq), written without branches on the four parts: a NaN high part
+// makes every comparison but != false; a NaN only in a low part makes the
+// library's three-way comparison -1.
+struct parts {
+    bool nan_hi, nan_any, lt, gt, eq; // lt, gt, eq: (hi, lo) lexicographically
+};
 
-int not_equal(ostrell_t a, ostrell_t b) { return !ostrell_eq(a, b); }
+inline parts compare_parts(double ah, double al, double bh, double bl)
+{
+    parts p;
+    p.nan_hi = (ah != ah) | (bh != bh);
+    p.nan_any = p.nan_hi | (al != al) | (bl != bl);
+    p.lt = (ah < bh) | ((ah == bh) & (al < bl));
+    p.gt = (ah > bh) | ((ah == bh) & (al > bl));
+    p.eq = (ah == bh) & (al == bl);
+    return p;
+}
+
+bool cmp_eq(const parts& p) { return !p.nan_any & p.eq; }
+bool cmp_ne(const parts& p) { return !cmp_eq(p); }
+bool cmp_lt(const parts& p) { return !p.nan_hi & (p.nan_any | p.lt); }
+bool cmp_le(const parts& p) { return !p.nan_hi & (p.nan_any | !p.gt); }
+bool cmp_gt(const parts& p) { return !p.nan_any & p.gt; }
+bool cmp_ge(const parts& p) { return !p.nan_any & !p.lt; }
+
+// maximum/minimum propagate a NaN (the first one); fmax/fmin ignore one.
+// Which operand each returns follows ostrell_isnan, ostrell_lt and
+// ostrell_gt, decided without branches (the operands' order is random).
+inline ostrell_t pick(bool second, ostrell_t a, ostrell_t b)
+{
+    const __m128d m = _mm_castsi128_pd(_mm_set1_epi64x(-static_cast<long long>(second)));
+    return _mm_or_pd(_mm_and_pd(m, b), _mm_andnot_pd(m, a));
+}
+
+inline parts parts_of(ostrell_t a, ostrell_t b)
+{
+    double x[2], y[2];
+    _mm_storeu_pd(x, a);
+    _mm_storeu_pd(y, b);
+    return compare_parts(x[0], x[1], y[0], y[1]);
+}
+
+inline bool nan_hi(ostrell_t x) { return _mm_cvtsd_f64(x) != _mm_cvtsd_f64(x); }
+
+ostrell_t maximum(ostrell_t a, ostrell_t b)
+{
+    const parts p = parts_of(a, b);
+    return pick(!nan_hi(a) & (nan_hi(b) | cmp_lt(p)), a, b);
+}
+
+ostrell_t minimum(ostrell_t a, ostrell_t b)
+{
+    const parts p = parts_of(a, b);
+    return pick(!nan_hi(a) & (nan_hi(b) | cmp_gt(p)), a, b);
+}
+
+ostrell_t fmax(ostrell_t a, ostrell_t b)
+{
+    const parts p = parts_of(a, b);
+    return pick(nan_hi(a) | (!nan_hi(b) & cmp_lt(p)), a, b);
+}
+
+ostrell_t fmin(ostrell_t a, ostrell_t b)
+{
+    const parts p = parts_of(a, b);
+    return pick(nan_hi(a) | (!nan_hi(b) & cmp_gt(p)), a, b);
+}
 int isfinite(ostrell_t x) { return !ostrell_isnan(x) && !ostrell_isinf(x); }
 int signbit(ostrell_t x)
 {
@@ -205,14 +266,18 @@ int predicate_loop(PyArrayMethod_Context*, char* const data[], const npy_intp di
     return 0;
 }
 
-template <int (*cmp)(ostrell_t, ostrell_t)>
+template <bool (*cmp)(const parts&)>
 int compare_loop(PyArrayMethod_Context*, char* const data[], const npy_intp dims[], const npy_intp s[], NpyAuxData*)
 {
     const char* a = data[0];
     const char* b = data[1];
     char* o = data[2];
-    for (npy_intp i = 0; i < dims[0]; ++i, a += s[0], b += s[1], o += s[2])
-        *reinterpret_cast<npy_bool*>(o) = cmp(load(a), load(b)) != 0;
+    for (npy_intp i = 0; i < dims[0]; ++i, a += s[0], b += s[1], o += s[2]) {
+        double x[2], y[2];
+        std::memcpy(x, a, sizeof x);
+        std::memcpy(y, b, sizeof y);
+        *reinterpret_cast<npy_bool*>(o) = cmp(compare_parts(x[0], x[1], y[0], y[1]));
+    }
     return 0;
 }
 
@@ -270,12 +335,12 @@ const std::vector<loop_def>& loop_table()
         OSTRELL_UNARY("floor", ostrell_batch_floor),
         OSTRELL_UNARY("ceil", ostrell_batch_ceil),
         OSTRELL_UNARY("trunc", ostrell_batch_trunc),
-        OSTRELL_COMPARE("equal", ostrell_eq),
-        OSTRELL_COMPARE("not_equal", not_equal),
-        OSTRELL_COMPARE("less", ostrell_lt),
-        OSTRELL_COMPARE("less_equal", ostrell_le),
-        OSTRELL_COMPARE("greater", ostrell_gt),
-        OSTRELL_COMPARE("greater_equal", ostrell_ge),
+        OSTRELL_COMPARE("equal", cmp_eq),
+        OSTRELL_COMPARE("not_equal", cmp_ne),
+        OSTRELL_COMPARE("less", cmp_lt),
+        OSTRELL_COMPARE("less_equal", cmp_le),
+        OSTRELL_COMPARE("greater", cmp_gt),
+        OSTRELL_COMPARE("greater_equal", cmp_ge),
         OSTRELL_PREDICATE("isnan", ostrell_isnan),
         OSTRELL_PREDICATE("isinf", ostrell_isinf),
         OSTRELL_PREDICATE("isfinite", isfinite),

@@ -118,7 +118,13 @@ def test_accumulate_is_the_sequential_fold(ufunc):
 
 def test_comparisons_and_predicates():
     a, b = on.as_float128(A.copy()), on.as_float128(B.copy())
+    # Pairs with a NaN low part only, against every operand.
+    lo_nan = np.array([[1.0, np.nan], [np.nan, np.nan], [-2.0, np.nan]])
+    ca, cb = np.concatenate([A, lo_nan, B[:3]]), np.concatenate([B, B[:3], lo_nan])
+    ca_values, cb_values = on.from_rows(ca), on.from_rows(cb)
     for ufunc, f in COMPARE.items():
+        want = np.array([f(x, y) for x, y in zip(ca_values, cb_values)])
+        np.testing.assert_array_equal(ufunc(on.as_float128(ca), on.as_float128(cb)), want, err_msg=ufunc.__name__)
         want = np.array([f(x, y) for x, y in zip(A_VALUES, B_VALUES)])
         for (_, la), (_, lb) in zip(layouts(A), layouts(B)):
             np.testing.assert_array_equal(ufunc(la, lb), want, err_msg=ufunc.__name__)
