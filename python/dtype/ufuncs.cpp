@@ -75,12 +75,12 @@ inline parts compare_parts(double ah, double al, double bh, double bl)
     return p;
 }
 
-bool cmp_eq(const parts& p) { return !p.nan_any & p.eq; }
+bool cmp_eq(const parts& p) { return (!p.nan_any) & p.eq; }
 bool cmp_ne(const parts& p) { return !cmp_eq(p); }
-bool cmp_lt(const parts& p) { return !p.nan_hi & (p.nan_any | p.lt); }
-bool cmp_le(const parts& p) { return !p.nan_hi & (p.nan_any | !p.gt); }
-bool cmp_gt(const parts& p) { return !p.nan_any & p.gt; }
-bool cmp_ge(const parts& p) { return !p.nan_any & !p.lt; }
+bool cmp_lt(const parts& p) { return (!p.nan_hi) & (p.nan_any | p.lt); }
+bool cmp_le(const parts& p) { return (!p.nan_hi) & (p.nan_any | !p.gt); }
+bool cmp_gt(const parts& p) { return (!p.nan_any) & p.gt; }
+bool cmp_ge(const parts& p) { return (!p.nan_any) & (!p.lt); }
 
 // maximum/minimum propagate a NaN (the first one); fmax/fmin ignore one.
 // Which operand each returns follows ostrell_isnan, ostrell_lt and
@@ -104,13 +104,13 @@ inline bool nan_hi(ostrell_t x) { return _mm_cvtsd_f64(x) != _mm_cvtsd_f64(x); }
 ostrell_t maximum(ostrell_t a, ostrell_t b)
 {
     const parts p = parts_of(a, b);
-    return pick(!nan_hi(a) & (nan_hi(b) | cmp_lt(p)), a, b);
+    return pick((!nan_hi(a)) & (nan_hi(b) | cmp_lt(p)), a, b);
 }
 
 ostrell_t minimum(ostrell_t a, ostrell_t b)
 {
     const parts p = parts_of(a, b);
-    return pick(!nan_hi(a) & (nan_hi(b) | cmp_gt(p)), a, b);
+    return pick((!nan_hi(a)) & (nan_hi(b) | cmp_gt(p)), a, b);
 }
 
 ostrell_t fmax(ostrell_t a, ostrell_t b)
