@@ -114,17 +114,11 @@ int value_of(PyObject* obj, ostrell_t* out)
 {
     if (PyObject_TypeCheck(obj, scalar_type)) {
         // Read through pybind11's conversion, as the ostrell module's own
-        // functions read their arguments.  An instance whose __init__ never
-        // ran holds no value: pybind11 registers an instance's value when it
-        // is constructed, and casting the value's address back finds the
-        // instance only then.
+        // functions and the companion's conversions read their arguments, so
+        // an instance whose __init__ never ran reads as it does there (the
+        // ostrell module constructs a zero value when the instance is made).
         return guarded<int>(-1, [&] {
-            const ostrell::float128* v = py::handle(obj).cast<const ostrell::float128*>();
-            if (!v || py::cast(v, py::return_value_policy::reference).ptr() != obj) {
-                PyErr_SetString(PyExc_TypeError, "ostrell.Float128 object is not initialised (its __init__ never ran)");
-                return -1;
-            }
-            *out = v->data;
+            *out = py::handle(obj).cast<const ostrell::float128&>().data;
             return 0;
         });
     }
