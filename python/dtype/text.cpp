@@ -8,13 +8,21 @@
 
 namespace ostrell_dtype {
 
-// TODO: ostrell_text.h's ostrell_format (shortest text) and ostrell_parse
-// (correctly rounded) replace these once they are on main.
+#if __has_include("ostrell_text.h")
+#include "ostrell_text.h"
+#define OSTRELL_DTYPE_TEXT 1 // shortest output, correctly rounded input
+#endif
 
 std::size_t text_of(char* buf, std::size_t size, ostrell_t x)
 {
+#ifdef OSTRELL_DTYPE_TEXT
+    const std::size_t n = ostrell_format(buf, size, x, 0);
+    return n < size ? n : size - 1;
+#else
+    // TODO: remove with the fallback below once ostrell_text.h is on main.
     ostrell_to_string(buf, size, x);
     return std::strlen(buf);
+#endif
 }
 
 namespace {
@@ -76,9 +84,21 @@ bool read_text(const char* first, const char* last, ostrell_t* out)
 {
     if (!is_number(first, last))
         return false;
+#ifdef OSTRELL_DTYPE_TEXT
+    while (first != last && is_blank(*first))
+        ++first;
+    while (last != first && is_blank(last[-1]))
+        --last;
+    if (first != last && *first == '+')
+        ++first; // a sign the grammar above allows
+    const char* end = first;
+    const int r = ostrell_parse(first, last, out, &end);
+    return end == last && (r == 0 || r == OSTRELL_PARSE_RANGE);
+#else
     const std::string text(first, last); // NUL-terminated for the reader
     *out = ostrell_from_string(text.c_str());
     return true;
+#endif
 }
 
 } // namespace ostrell_dtype
