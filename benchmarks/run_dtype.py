@@ -128,7 +128,7 @@ def peers(repeat):
         times = {}
         for k in dtypes:
             try:
-                times[k] = best([lambda: op(*arrays[k])], max(3, repeat // 2))[0]
+                times[k] = best([lambda: op(*arrays[k])], repeat)[0]
             except Exception:
                 times[k] = math.nan
         cells = "".join(f"{times[k] * 1e3:12.2f}" for k in dtypes)
