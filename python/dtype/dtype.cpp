@@ -358,6 +358,9 @@ int install(PyObject* module)
         return -1;
     the_descr->elsize = row_bytes;
     the_descr->alignment = alignof(double);
+    // A floating kind: NumPy's Python code decides NaN handling by it
+    // (np.unique gives one NaN, as for float64).
+    the_descr->kind = 'f';
     // Before 2.4, NumPy calls a DType's nonzero function without checking
     // that it has one (a.nonzero(), np.count_nonzero crashed): give it ours
     // through the descriptor's function table.

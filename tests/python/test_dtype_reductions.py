@@ -134,6 +134,8 @@ def test_sort_argsort_searchsorted_unique_nan_last():
     u = np.unique(a[~nan])
     assert len(u) == len({tuple(r) for r in np.where(rows == 0, 0.0, rows)[~nan].tolist()})
     assert (u[1:] > u[:-1]).all()
+    with_nan = np.unique(a)  # NaNs last, as one NaN (as for float64)
+    assert len(with_nan) == len(u) + 1 and np.isnan(with_nan[-1]) and with_nan[-2] == u[-1]
 
 
 @pytest.mark.skipif(NUMPY_2_4, reason="NumPy 2.4 sorts the dtype")
