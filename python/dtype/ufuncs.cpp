@@ -361,12 +361,26 @@ bool converts_exactly(PyArray_DTypeMeta* d)
 }
 
 // Mixed operands: every input that converts exactly becomes the dtype; a
-// DType given in the signature is kept.  Other inputs: TypeError.
+// DType given in the signature is kept.  Other inputs: TypeError, except
+// that a comparison keeps the DTypes as they are, so NumPy finds no loop and
+// == and != answer as they do for float64 against such operands (None, str).
 template <bool bool_out>
 int promote(PyObject* ufunc, PyArray_DTypeMeta* const op_dtypes[], PyArray_DTypeMeta* const signature[],
             PyArray_DTypeMeta* new_op_dtypes[])
 {
     const int nin = reinterpret_cast<PyUFuncObject*>(ufunc)->nin;
+    if (bool_out) {
+        bool all_exact = true;
+        for (int i = 0; i < nin; ++i)
+            all_exact = all_exact && (signature[i] || converts_exactly(op_dtypes[i]));
+        if (!all_exact) {
+            for (int i = 0; i <= nin; ++i) {
+                new_op_dtypes[i] = signature[i] ? signature[i] : op_dtypes[i];
+                Py_XINCREF(new_op_dtypes[i]);
+            }
+            return 0;
+        }
+    }
     for (int i = 0; i < nin; ++i) {
         PyArray_DTypeMeta* d = signature[i] ? signature[i] : op_dtypes[i];
         if (!signature[i] && !converts_exactly(d)) {

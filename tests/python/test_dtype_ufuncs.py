@@ -155,6 +155,10 @@ def test_mixed_operands_convert_exactly_first():
         assert got.dtype == DT
         assert_rows_equal(as_rows(got), on.to_rows(want), A[20:60])
     assert (a < 0.0).dtype == np.bool_
+    # == and != against operands without a conversion answer as for float64.
+    assert not (a == None).any() and (a != "x").all()  # noqa: E711
+    with pytest.raises(TypeError):
+        a < None
 
 
 def test_functions_without_a_loop_raise_instead_of_computing_in_float64():
