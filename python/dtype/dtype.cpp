@@ -367,7 +367,7 @@ int install(PyObject* module)
     if (!has_arrfuncs_slots())
         PyDataType_GetArrFuncs(the_descr)->nonzero = nonzero;
 
-    if (register_ufuncs(nullptr) < 0)
+    if (register_ufuncs() < 0)
         return -1;
 
     Py_INCREF(t);

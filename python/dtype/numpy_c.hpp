@@ -38,8 +38,6 @@ constexpr npy_intp row_bytes = 16;
 extern PyArray_DTypeMeta Float128DType;
 extern PyTypeObject* scalar_type;
 
-inline PyArray_DTypeMeta* dtype_class() { return &Float128DType; }
-
 // Whether the running NumPy (2.4 or later) takes the DType's sort, compare,
 // argmax, argmin and nonzero functions.
 bool has_arrfuncs_slots();
@@ -68,16 +66,17 @@ inline void store(char* p, ostrell_t x)
 PyObject* object_of(ostrell_t x);
 int value_of(PyObject* obj, ostrell_t* out);
 
-// Decimal text: the shortest text that reads back to x (NUL-terminated,
-// returns its length), and the whole of [first, last) read as a number
-// (surrounding blanks allowed): false if it is not one.
+// Decimal text (text.cpp): the text of x, NUL-terminated, its length
+// returned (the shortest text that reads back to x where ostrell_text.h is
+// available, else 32 digits), and the whole of [first, last) read as a
+// number (surrounding blanks allowed): false if it is not one.
 std::size_t text_of(char* buf, std::size_t size, ostrell_t x);
 bool read_text(const char* first, const char* last, ostrell_t* out);
 constexpr std::size_t text_max = 64;
 
 // The parts of the DType, each set up by its own source file.
 PyArrayMethod_Spec** cast_specs();           // casts.cpp, null-terminated
-int register_ufuncs(PyObject* numpy_module); // ufuncs.cpp
+int register_ufuncs();                       // ufuncs.cpp
 extern PyType_Slot sort_slots[];             // sort.cpp, {0, nullptr}-terminated
 
 } // namespace ostrell_dtype

@@ -418,7 +418,7 @@ int add_promoters(PyObject* ufunc, bool bool_out)
 
 } // namespace
 
-int register_ufuncs(PyObject*)
+int register_ufuncs()
 {
     PyObject* numpy = PyImport_ImportModule("numpy");
     if (!numpy)
