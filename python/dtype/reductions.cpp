@@ -5,9 +5,9 @@
 // its n values with ostrell_sum_rows (the companion's ostrell_numpy.sum, its
 // fixed order on every path) and adds that to the accumulator; NumPy starts
 // a sum from the identity +0, and an accumulator that is exactly (+0, +0)
-// takes the block's sum as it is.  NumPy 2.4 passes a 1-D array (any
-// strides) to the loop in one call, so np.sum / np.add.reduce of it give
-// ostrell_numpy.sum's bits; NumPy 2.0-2.3 pass blocks of 8192 values, so
+// takes the block's sum as it is.  NumPy 2.3 and later pass a 1-D array
+// (any strides) to the loop in one call, so np.sum / np.add.reduce of it
+// give ostrell_numpy.sum's bits; NumPy 2.0 passes blocks of 8192 values, so
 // there the result is the blocks' sums added in order.
 // Every other reduction is the sequential fold acc = f(acc, x[i]) in index
 // order, and so is a sum whose reduced axis is not the inner loop (NumPy then

@@ -13,16 +13,16 @@ import ostrell_numpy as on
 from dtype_support import DT, assert_rows_equal, as_rows, layouts, mixed_rows
 
 
-# NumPy 2.4 hands a 1-D reduction to one loop call and takes the DType's
-# sort functions; 2.0-2.3 pass reductions in blocks of 8192 elements and
-# have no sorting for new DTypes.
+# NumPy 2.3 and later hand a 1-D reduction to one loop call (2.0 passes
+# blocks of 8192 elements); 2.4 takes the DType's sort functions.
+ONE_CALL = np.lib.NumpyVersion(np.__version__) >= "2.3.0"
 NUMPY_2_4 = np.lib.NumpyVersion(np.__version__) >= "2.4.0"
 needs_2_4 = pytest.mark.skipif(not NUMPY_2_4, reason="sorting of a new DType needs NumPy 2.4")
 
 
 def companion_sum(rows):
     """ostrell_numpy.sum of the blocks NumPy reduces at once, added in order."""
-    step = len(rows) if NUMPY_2_4 else 8192
+    step = len(rows) if ONE_CALL else 8192
     acc = None
     for s in range(0, len(rows), max(step, 1)):
         part = on.from_rows(on.sum(rows[s : s + step])[None, :])[0]
