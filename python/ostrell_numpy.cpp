@@ -26,6 +26,8 @@
 #include "ostrell_io.h"
 #include "ostrell_reduce.h"
 
+#include "dtype/dtype.hpp"
+
 namespace py = pybind11;
 using ostrell::complex128;
 using ostrell::float128;
@@ -403,4 +405,8 @@ PYBIND11_MODULE(ostrell_numpy, m)
     // Private: runs add, sub, mul and div on the named path ("sse2", "avx2",
     // "avx512"; None: the best one), for benchmarks and tests.
     m.def("_force_isa", &force_isa, py::arg("name").none(true));
+
+    // The NumPy dtype of Float128 values (python/dtype/).
+    if (ostrell_dtype::install(m.ptr()) < 0)
+        throw py::error_already_set();
 }
