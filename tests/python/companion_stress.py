@@ -36,13 +36,34 @@ UNARY = ["sqrt", "exp", "log", "sin", "cos", "tan", "sinh", "cosh", "tanh", "ata
 BINARY = ["add", "sub", "mul", "div", "pow", "atan2", "fmod", "dot"]
 
 
+# The dtype's ufunc loops (NumPy runs them without the GIL) on views of the
+# same rows, contiguous and strided (gathered in blocks), and its sum.
+FA, FB = on.as_float128(A), on.as_float128(B)
+DTYPE_UNARY = ["sqrt", "exp", "log", "sin", "cos", "tan", "sinh", "cosh", "tanh", "arctan", "arcsin", "arccos",
+               "floor", "ceil", "trunc", "negative", "absolute", "square", "reciprocal"]
+DTYPE_BINARY = ["add", "subtract", "multiply", "divide", "power", "arctan2", "fmod", "maximum", "fmin"]
+
+
+def dtype_calls():
+    out = [on.as_rows(getattr(np, name)(FA)).tobytes() for name in DTYPE_UNARY]
+    out += [on.as_rows(getattr(np, name)(FA, FB)).tobytes() for name in DTYPE_BINARY]
+    out += [on.as_rows(np.multiply(FA[::-1], FB[::2].repeat(2))).tobytes(), np.less(FA, FB).tobytes(),
+            np.isnan(FA).tobytes(), on.to_rows([np.sum(FA)]).tobytes()]
+    return out
+
+
+CALL_NAMES = (UNARY + BINARY + ["sincos (sine)", "sincos (cosine)", "from_float64", "sum_float64"]
+              + [f"np.{name} (dtype)" for name in DTYPE_UNARY + DTYPE_BINARY]
+              + ["np.multiply strided (dtype)", "np.less (dtype)", "np.isnan (dtype)", "np.sum (dtype)"])
+
+
 def every_gil_free_call():
     """The bytes of every function that runs without the GIL, on the shared inputs."""
     out = [getattr(on, name)(A).tobytes() for name in UNARY]
     out += [getattr(on, name)(A, B).tobytes() for name in BINARY]
     out += [part.tobytes() for part in on.sincos(A)]
     out += [on.from_float64(VALUES).tobytes(), on.sum_float64(VALUES).tobytes()]
-    return out
+    return out + dtype_calls()
 
 
 # ---- the kinds of calls the memory check repeats --------------------------------
@@ -87,7 +108,29 @@ def error_calls(n):
             raise AssertionError(f"case {i % len(cases)} did not raise {kind.__name__}")
 
 
-KINDS = [gil_free_elementwise, gil_free_reductions, small_calls, error_calls]
+def dtype_loops(n):
+    calls = (lambda: np.add(FA, FB), lambda: np.exp(FA), lambda: np.multiply(FA[::-1], FB[::-1]),
+             lambda: np.sum(FA), lambda: np.less(FA, FB))
+    for i in range(n):
+        calls[i % 5]()
+
+
+def dtype_errors(n):
+    """Failing dtype operations: a complex operand, an element that is no number."""
+    a = np.ones(2, FA.dtype)
+    cases = [(TypeError, lambda: np.add(FA[:2], 1j)), (ValueError, lambda: a.__setitem__(0, "x")),
+             (TypeError, lambda: np.log1p(FA[:2]))]
+    for i in range(n):
+        kind, call = cases[i % len(cases)]
+        try:
+            call()
+        except kind:
+            pass
+        else:
+            raise AssertionError(f"case {i % len(cases)} did not raise {kind.__name__}")
+
+
+KINDS = [gil_free_elementwise, gil_free_reductions, small_calls, error_calls, dtype_loops, dtype_errors]
 
 
 def main(calls):

@@ -1,4 +1,4 @@
-"""The companion's GIL-free functions from several threads at once on shared
+"""The companion's GIL-free functions and the dtype's ufunc loops from several threads at once on shared
 read-only inputs: every result has the bits of a single-threaded run, and
 memory stays flat over repeated calls of every kind, failing ones included
 (companion_stress.py runs the same with 10^6 calls of each kind)."""
@@ -13,7 +13,7 @@ from test_robustness import assert_flat
 
 def test_threads_compute_what_one_thread_computes():
     alone = stress.every_gil_free_call()
-    names = stress.UNARY + stress.BINARY + ["sincos (sine)", "sincos (cosine)", "from_float64", "sum_float64"]
+    names = stress.CALL_NAMES
     threads_n, rounds = 4, 3
     results, errors = [[] for _ in range(threads_n)], []
     barrier = threading.Barrier(threads_n)
@@ -52,6 +52,7 @@ def first_difference(got, want):
 
 
 @pytest.mark.parametrize("work, n", [(stress.gil_free_elementwise, 400), (stress.gil_free_reductions, 2000),
-                                     (stress.small_calls, 20000), (stress.error_calls, 20000)])
+                                     (stress.small_calls, 20000), (stress.error_calls, 20000),
+                                     (stress.dtype_loops, 1000), (stress.dtype_errors, 20000)])
 def test_memory_stays_flat(work, n):
     assert_flat(work, n)
