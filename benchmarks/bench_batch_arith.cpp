@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "bench.hpp"
 #include "ostrell_batch.h"
 

@@ -302,6 +302,9 @@ const char* isa_name(ostrell_isa isa)
 
 } // namespace
 
+// The linalg submodule (numpy_linalg.cpp).
+void ostrell_numpy_add_linalg(py::module_& m);
+
 PYBIND11_MODULE(ostrell_numpy, m)
 {
     m.doc() = "ostrell_numpy: ostrell's functions, conversions and reductions on (N, 2) float64 arrays";
@@ -353,4 +356,6 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("sum_float64", &sum_float64, "compensated sum of a float64 array, as a double-double row");
 
     m.attr("isa") = isa_name(ostrell_isa_best());
+
+    ostrell_numpy_add_linalg(m);
 }

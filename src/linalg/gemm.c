@@ -6,7 +6,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ostrell.h"
 #include "ostrell_linalg.h"
+
+#include "simd/avx2.h"
+#include "simd/avx512.h"
+#include "simd/sse2.h"
 
 /* Steps of k per packed block of B and columns per block: a block of B is
  * KC x NC x 32 bytes (1 MiB), shared by every row tile.  The kernel does
@@ -76,7 +81,8 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 #define _OSV_LANES 2
 #define _OSV_MR 2
 #define _OSV_NR 2
-#include "gemm_body.h"
+#include "simd/dd.h"
+#include "linalg/gemm_body.h"
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
@@ -88,7 +94,8 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 #define _OSV_LANES 4
 #define _OSV_MR 2
 #define _OSV_NR 2
-#include "gemm_body.h"
+#include "simd/dd.h"
+#include "linalg/gemm_body.h"
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
@@ -100,7 +107,8 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 #define _OSV_LANES 8
 #define _OSV_MR 2
 #define _OSV_NR 3
-#include "gemm_body.h"
+#include "simd/dd.h"
+#include "linalg/gemm_body.h"
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES

@@ -312,7 +312,7 @@ TEST_P(BatchMath, LengthsMisalignmentAndInPlace)
     }
 }
 
-// The C11 build of the header gives the same rows (NaN parts only NaN).
+// Called from C11, the functions give the same rows (NaN parts only NaN).
 TEST_P(BatchMath, CBuildGivesTheSameBits)
 {
     const Fn& f = fn();

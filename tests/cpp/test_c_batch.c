@@ -1,7 +1,7 @@
 /* ostrell_batch.h compiles as C11: this translation unit is C. */
 #include "ostrell_batch.h"
 
-/* Called from the C++ tests: the C build of the batch functions gives the
+/* Called from the C++ tests: called from C, the batch functions give the
  * same bits on each path.  op: 0 add, 1 sub, 2 mul, 3 div. */
 void c_batch_arith(int isa, int op, const double* a, const double* b, double* out, size_t n)
 {

@@ -92,7 +92,7 @@ TEST(Reduce, EveryPathGivesTheBaselineBits)
         ostrell_t dot = ostrell_dot_rows_isa(OSTRELL_ISA_SSE2, a.data(), b.data(), n);
         for (ostrell_isa isa : kPaths) {
             if (!ostrell_isa_supported(isa)) continue;
-            double c[6];  // the C build of the same path
+            double c[6];  // the same path called from C
             c_reductions(isa, x.data(), a.data(), b.data(), n, c);
             EXPECT_TRUE(same_bits(test::pair(c[0], c[1]), sum_f64)) << path_name(isa) << " C sum_f64 n " << n;
             EXPECT_TRUE(same_bits(test::pair(c[2], c[3]), sum_rows)) << path_name(isa) << " C sum_rows n " << n;

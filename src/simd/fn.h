@@ -1,5 +1,5 @@
-/* ostrell_simd_fn.h: the primitives the vector elementary functions add to
- * the layer of ostrell_simd.h, for each instruction set under its prefix
+/* simd/fn.h: the primitives the vector elementary functions add to
+ * the layer of simd/simd.h, for each instruction set under its prefix
  * (_ostrell_sse2_, _ostrell_avx2_, _ostrell_avx512_) and reached by the
  * bodies through the short names below.
  *
@@ -18,10 +18,10 @@
 #ifndef OSTRELL_SIMD_FN_H
 #define OSTRELL_SIMD_FN_H
 
-#include "ostrell_simd.h"
-#include "ostrell_simd_avx2.h"
-#include "ostrell_simd_avx512.h"
-#include "ostrell_simd_sse2.h"
+#include "simd/simd.h"
+#include "simd/avx2.h"
+#include "simd/avx512.h"
+#include "simd/sse2.h"
 
 #define _osv_trunc _OSV(trunc)
 #define _osv_floor _OSV(floor)

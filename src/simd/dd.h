@@ -1,8 +1,8 @@
-/* ostrell_simd_dd.h: the double-double kernels of ostrell.h on vectors of
+/* simd/dd.h: the double-double kernels of ostrell.h on vectors of
  * rows, lane by lane the scalar kernels' operation sequence.
  *
  * A generic body: no include guard; included once per instruction set with
- * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h).  A function
+ * _OSV, _OSV_TARGET and _OSV_LANES defined (see simd/simd.h).  A function
  * with a mask argument ORs into *m (never clearing a lane) the lanes where the
  * scalar kernel could take a branch the vector code does not follow; the
  * caller recomputes those rows with the scalar function.  The others follow

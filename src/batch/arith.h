@@ -1,9 +1,9 @@
-/* ostrell_batch_arith.h: batch add, sub, mul and div over n interleaved rows,
+/* batch/arith.h: batch add, sub, mul and div over n interleaved rows,
  * one generic loop for the four operations.
  *
  * A generic body: no include guard; included once per instruction set with
- * _OSV, _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h), after
- * ostrell_simd_dd.h.  Defines _OSV(batch_add) ... _OSV(batch_div).
+ * _OSV, _OSV_TARGET and _OSV_LANES defined (see simd/simd.h), after
+ * simd/dd.h.  Defines _OSV(batch_add) ... _OSV(batch_div).
  */
 
 #define _OSV_INLINE static inline _OSV_TARGET _OSTRELL_ALWAYS_INLINE

@@ -1,18 +1,18 @@
-/* ostrell_batch_math.h: the batch elementary functions (sqrt, exp, log, pow,
+/* batch/elementary.h: the batch elementary functions (sqrt, exp, log, pow,
  * sin, cos, sincos, tan, sinh, cosh, tanh, atan, atan2, asin, acos, floor,
  * ceil, trunc, round, fmod), one generic body per function on the layer of
- * ostrell_simd.h.
+ * simd/simd.h.
  *
  * A generic body: no include guard; included once per set of primitives
- * (single vectors, and the paired sets of ostrell_simd_x2.h) with _OSV,
- * _OSV_TARGET and _OSV_LANES defined (see ostrell_simd.h), after
- * ostrell_simd_dd.h.  Defines _OSV(batch_NAME) for each; ostrell_batch.h
- * picks the set each function runs on.
+ * (single vectors, and the paired sets of simd/x2.h) with _OSV,
+ * _OSV_TARGET and _OSV_LANES defined (see simd/simd.h), after
+ * simd/dd.h.  Defines _OSV(batch_NAME) for each; the kernel table of each
+ * instruction set's source picks the set each function runs on.
  *
  * Each body is the scalar function of ostrell.h / ostrell_math.h lane by
  * lane, the same binary64 operations in the same order.  Lanes where the
  * scalar code takes a branch the body does not follow are flagged and their
- * block is recomputed by the scalar function (ostrell_simd.h, rules 3, 4):
+ * block is recomputed by the scalar function (simd/simd.h, rules 3, 4):
  * special arguments, ldexp outside the normal range, the trigonometric fold
  * and the reduction of unnormalised arguments, log's second correction, the
  * special cases of pow and the inverse functions.  The libm seeds (log,

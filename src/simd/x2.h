@@ -1,4 +1,4 @@
-/* ostrell_simd_x2.h: sets of primitives made of two vectors of another set:
+/* simd/x2.h: sets of primitives made of two vectors of another set:
  * each operation is done on both halves, one after the other.  A body
  * instantiated on such a set steps two independent blocks of rows together,
  * so the latencies of its long dependent chains (the Horner steps of exp,
@@ -9,13 +9,13 @@
  *   _ostrell_avx512_x4_                    4 vectors (32 rows)
  *
  * The halves hold rows 0..LANES-1 and LANES..2 LANES-1 of a block.  Every
- * primitive of ostrell_simd.h and ostrell_simd_fn.h that the bodies use is
+ * primitive of simd/simd.h and simd/fn.h that the bodies use is
  * defined (not the aligned or streaming stores).
  */
 #ifndef OSTRELL_SIMD_X2_H
 #define OSTRELL_SIMD_X2_H
 
-#include "ostrell_simd_fn.h"
+#include "simd/fn.h"
 
 #define _OSTRELL_X2_UN(isa, pair, inl, name)                                         \
     inl _ostrell_##pair##_d _ostrell_##pair##_##name(_ostrell_##pair##_d x) \

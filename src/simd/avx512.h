@@ -1,10 +1,10 @@
-/* ostrell_simd_avx512.h: the vector primitives of ostrell_simd.h for AVX-512F,
+/* simd/avx512.h: the vector primitives of simd/simd.h for AVX-512F,
  * eight rows per vector.  Only AVX-512F instructions (no DQ/VL): bitwise
  * operations on doubles go through the 64-bit integer forms. */
 #ifndef OSTRELL_SIMD_AVX512_H
 #define OSTRELL_SIMD_AVX512_H
 
-#include "ostrell_simd.h"
+#include "simd/simd.h"
 
 #define _OSTRELL_AVX512 __attribute__((target("avx512f")))
 #define _OSTRELL_AVX512_INLINE static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE

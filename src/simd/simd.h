@@ -1,11 +1,11 @@
-/* ostrell_simd.h: the thin vector abstraction the batch kernels are written
+/* simd/simd.h: the thin vector abstraction the batch kernels are written
  * against, and the rules every vector kernel follows.
  *
  * One vector holds one part (hi or lo) of LANES rows: 2 for SSE2, 4 for AVX2,
  * 8 for AVX-512F.  Each instruction set has its own small header
- * (ostrell_simd_sse2.h, _avx2.h, _avx512.h) defining the same primitives
- * under its own prefix, _ostrell_<isa>_<name>.  A generic body (ostrell_simd_dd.h,
- * ostrell_batch_arith.h) is written once with the short names below and is
+ * (simd/sse2.h, _avx2.h, _avx512.h) defining the same primitives
+ * under its own prefix, _ostrell_<isa>_<name>.  A generic body (simd/dd.h,
+ * batch/arith.h) is written once with the short names below and is
  * included once per instruction set with these macros defined:
  *
  *   _OSV(name)    the prefixed name: _ostrell_avx512_##name, ...
@@ -19,8 +19,8 @@
  * 1. Lane by lane, the exact binary64 operation sequence of the scalar kernel
  *    in ostrell.h, in the same order with the same operands.  The result is
  *    defined as the scalar kernel's bits; the vector code is only faster.
- * 2. No fused multiply-add, whatever the includer's flags: target("avx512f")
- *    makes FMA available and an includer may build with -ffp-contract=fast.
+ * 2. No fused multiply-add, whatever the build's flags: target("avx512f")
+ *    makes FMA available and a build may pass -ffp-contract=fast.
  *    Every product that feeds an addition or subtraction goes through
  *    _osv_opaque (an empty asm the compiler cannot see through), so no
  *    contraction is possible.  CI greps the object code for vfmadd/vfmsub/
@@ -44,11 +44,14 @@
  *    Kernels are lane-wise, so the order never matters; a kernel that needs
  *    row positions must not rely on it.
  *
- * Adding a vector function: a generic body header (like ostrell_batch_arith.h)
- * composing the primitives below and those of ostrell_simd_dd.h, listed in
- * ostrell_batch_bodies.h; an out-of-line scalar row loop for its flagged
- * blocks, head and tail (like _ostrell_batch_rows_arith); the public pair in
- * ostrell_batch.h switching on the path; a bit-for-bit test on every path.
+ * Adding a vector function: a generic body header (like batch/arith.h)
+ * composing the primitives below and those of simd/dd.h, listed in
+ * batch/bodies.h; an out-of-line scalar row loop for its flagged blocks,
+ * head and tail (batch/rows.c, like _ostrell_batch_rows_arith); an entry in
+ * the kernel table (batch/kernels.h) filled in by each instruction set's
+ * source (batch/sse2.c, avx2.c, avx512.c); the public pair declared in
+ * ostrell_batch.h and defined in batch/dispatch.c; a bit-for-bit test on
+ * every path.
  *
  * Primitives every instruction set defines (d: vector of doubles, m: lane mask,
  * dd: struct { d hi, lo; }):

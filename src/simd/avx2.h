@@ -1,9 +1,9 @@
-/* ostrell_simd_avx2.h: the vector primitives of ostrell_simd.h for AVX2, four
+/* simd/avx2.h: the vector primitives of simd/simd.h for AVX2, four
  * rows per vector.  A mask is a vector of all-ones / all-zeros lanes. */
 #ifndef OSTRELL_SIMD_AVX2_H
 #define OSTRELL_SIMD_AVX2_H
 
-#include "ostrell_simd.h"
+#include "simd/simd.h"
 
 #define _OSTRELL_AVX2 __attribute__((target("avx2")))
 #define _OSTRELL_AVX2_INLINE static inline _OSTRELL_AVX2 _OSTRELL_ALWAYS_INLINE

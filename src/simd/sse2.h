@@ -1,10 +1,10 @@
-/* ostrell_simd_sse2.h: the vector primitives of ostrell_simd.h for the x86-64
+/* simd/sse2.h: the vector primitives of simd/simd.h for the x86-64
  * baseline (SSE2), two rows per vector.  A mask is a vector of all-ones /
  * all-zeros lanes. */
 #ifndef OSTRELL_SIMD_SSE2_H
 #define OSTRELL_SIMD_SSE2_H
 
-#include "ostrell_simd.h"
+#include "simd/simd.h"
 
 #define _OSTRELL_SSE2_INLINE static inline _OSTRELL_ALWAYS_INLINE
 

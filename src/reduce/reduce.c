@@ -1,0 +1,305 @@
+/* reduce/reduce.c: the sums and dot products of ostrell_reduce.h, whose
+ * comment fixes their order of operations.  One generic body per loop, thin
+ * per-path wrappers with target attributes. */
+#include <immintrin.h>
+
+#include "ostrell_reduce.h"
+
+/* The lane pairs, in lane order. */
+typedef struct _ostrell_reduce_lanes {
+    double s[OSTRELL_REDUCE_LANES];
+    double c[OSTRELL_REDUCE_LANES];
+} _ostrell_reduce_lanes;
+
+static inline void _ostrell_reduce_init(_ostrell_reduce_lanes* L)
+{
+    int j;
+    for (j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
+        L->s[j] = 0.0;
+        L->c[j] = 0.0;
+    }
+}
+
+/* One step of lane j: s + h = s1 + e exactly (two-sum), then c gathers e
+ * and the low part l. */
+static inline void _ostrell_reduce_step(_ostrell_reduce_lanes* L, int j, double h, double l)
+{
+    double s = L->s[j];
+    double s1 = s + h;
+    double bb = s1 - s;
+    double e = (s - (s1 - bb)) + (h - bb);
+    L->c[j] = L->c[j] + (e + l);
+    L->s[j] = s1;
+}
+
+/* The same step for a binary64 value (no low part). */
+static inline void _ostrell_reduce_step1(_ostrell_reduce_lanes* L, int j, double h)
+{
+    double s = L->s[j];
+    double s1 = s + h;
+    double bb = s1 - s;
+    double e = (s - (s1 - bb)) + (h - bb);
+    L->c[j] = L->c[j] + e;
+    L->s[j] = s1;
+}
+
+static inline int _ostrell_reduce_finite(double t) { return fabs(t) <= OSTRELL_DBL_MAX; }
+
+/* 1 when every lane's s and c is finite. */
+static inline int _ostrell_reduce_lanes_finite(const _ostrell_reduce_lanes* L)
+{
+    int j, ok = 1;
+    for (j = 0; j < OSTRELL_REDUCE_LANES; ++j)
+        ok &= _ostrell_reduce_finite(L->s[j]) & _ostrell_reduce_finite(L->c[j]);
+    return ok;
+}
+
+/* The lanes combined in order, each normalised by a two-sum first
+ * (hi + lo = s + c exactly). */
+static inline ostrell_t _ostrell_reduce_combine(const _ostrell_reduce_lanes* L)
+{
+    ostrell_t acc = _mm_setzero_pd();
+    int j;
+    for (j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
+        double s = L->s[j], c = L->c[j];
+        double hi = s + c;
+        double bb = hi - s;
+        double lo = (s - (hi - bb)) + (c - bb);
+        ostrell_t lane = ostrell_from_hi_lo(hi, lo);
+        acc = j == 0 ? lane : ostrell_add(acc, lane);
+    }
+    return acc;
+}
+
+/* S_hi + S_lo of the non-finite case, from the lanes' plain sums. */
+static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const double* lane_lo)
+{
+    double t_hi = 0.0, t_lo = 0.0;
+    int j;
+    for (j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
+        t_hi = t_hi + lane_hi[j];
+        t_lo = t_lo + lane_lo[j];
+    }
+    return ostrell_from_double(t_hi + t_lo);
+}
+
+/* ---- the vector loops: one generic body, thin per-path wrappers ---------- */
+
+/* Binary64 values: blocks of 16 values, lane j of the state in vector j / W,
+ * element j % W.  V is the vector type, W its width, LOAD/STORE unaligned. */
+#define _OSTRELL_REDUCE_F64_BODY(V, W, LOAD, STORE, ADD, SUB)                  \
+    {                                                                          \
+        enum { NV = OSTRELL_REDUCE_LANES / (W) };                              \
+        V s[NV], c[NV];                                                        \
+        size_t b;                                                              \
+        int v;                                                                 \
+        for (v = 0; v < NV; ++v) {                                             \
+            s[v] = LOAD(L->s + v * (W));                                       \
+            c[v] = LOAD(L->c + v * (W));                                       \
+        }                                                                      \
+        for (b = 0; b < nblocks; ++b, x += OSTRELL_REDUCE_LANES) {            \
+            for (v = 0; v < NV; ++v) {                                         \
+                V h = LOAD(x + v * (W));                                       \
+                V s1 = ADD(s[v], h);                                           \
+                V bb = SUB(s1, s[v]);                                          \
+                V e = ADD(SUB(s[v], SUB(s1, bb)), SUB(h, bb));                 \
+                c[v] = ADD(c[v], e);                                           \
+                s[v] = s1;                                                     \
+            }                                                                  \
+        }                                                                      \
+        for (v = 0; v < NV; ++v) {                                             \
+            STORE(L->s + v * (W), s[v]);                                       \
+            STORE(L->c + v * (W), c[v]);                                       \
+        }                                                                      \
+    }
+
+/* Rows: blocks of 16 rows.  Two loads of W/2 rows each are split into a
+ * vector of high parts and one of low parts by unpacklo/unpackhi, which
+ * takes the rows of a block of W in the order PERM (per path); the state's
+ * lanes are loaded and stored through the same order, so lane j still takes
+ * exactly the rows i with i mod 16 = j. */
+#define _OSTRELL_REDUCE_ROWS_BODY(V, W, PERM, LOAD, STORE, ADD, SUB, UNLO, UNHI) \
+    {                                                                          \
+        enum { NV = OSTRELL_REDUCE_LANES / (W) };                              \
+        static const int perm[W] = PERM;                                       \
+        double tmp_s[W], tmp_c[W];                                             \
+        V s[NV], c[NV];                                                        \
+        size_t b;                                                              \
+        int v, k;                                                              \
+        for (v = 0; v < NV; ++v) {                                             \
+            for (k = 0; k < (W); ++k) {                                        \
+                tmp_s[k] = L->s[v * (W) + perm[k]];                            \
+                tmp_c[k] = L->c[v * (W) + perm[k]];                            \
+            }                                                                  \
+            s[v] = LOAD(tmp_s);                                                \
+            c[v] = LOAD(tmp_c);                                                \
+        }                                                                      \
+        for (b = 0; b < nblocks; ++b, x += 2 * OSTRELL_REDUCE_LANES) {        \
+            for (v = 0; v < NV; ++v) {                                         \
+                V r0 = LOAD(x + 2 * v * (W));                                  \
+                V r1 = LOAD(x + 2 * v * (W) + (W));                            \
+                V h = UNLO(r0, r1);                                            \
+                V l = UNHI(r0, r1);                                            \
+                V s1 = ADD(s[v], h);                                           \
+                V bb = SUB(s1, s[v]);                                          \
+                V e = ADD(SUB(s[v], SUB(s1, bb)), SUB(h, bb));                 \
+                c[v] = ADD(c[v], ADD(e, l));                                   \
+                s[v] = s1;                                                     \
+            }                                                                  \
+        }                                                                      \
+        for (v = 0; v < NV; ++v) {                                             \
+            STORE(tmp_s, s[v]);                                                \
+            STORE(tmp_c, c[v]);                                                \
+            for (k = 0; k < (W); ++k) {                                        \
+                L->s[v * (W) + perm[k]] = tmp_s[k];                            \
+                L->c[v * (W) + perm[k]] = tmp_c[k];                            \
+            }                                                                  \
+        }                                                                      \
+    }
+
+/* unpacklo/unpackhi through their all-lanes masked form: the same
+ * instruction, but GCC 12's plain form passes an undefined vector that
+ * -Wmaybe-uninitialized reports. */
+#define _OSTRELL_UNLO512(a, b) _mm512_mask_unpacklo_pd((a), 0xFF, (a), (b))
+#define _OSTRELL_UNHI512(a, b) _mm512_mask_unpackhi_pd((a), 0xFF, (a), (b))
+
+#define _OSTRELL_PERM2 {0, 1}
+#define _OSTRELL_PERM4 {0, 2, 1, 3}
+#define _OSTRELL_PERM8 {0, 4, 1, 5, 2, 6, 3, 7}
+
+static inline void _ostrell_reduce_f64_sse2(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
+    _OSTRELL_REDUCE_F64_BODY(__m128d, 2, _mm_loadu_pd, _mm_storeu_pd, _mm_add_pd, _mm_sub_pd)
+
+static inline void _ostrell_reduce_rows_sse2(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
+    _OSTRELL_REDUCE_ROWS_BODY(__m128d, 2, _OSTRELL_PERM2, _mm_loadu_pd, _mm_storeu_pd, _mm_add_pd,
+                              _mm_sub_pd, _mm_unpacklo_pd, _mm_unpackhi_pd)
+
+static __attribute__((target("avx2"), noinline, unused)) void
+_ostrell_reduce_f64_avx2(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
+    _OSTRELL_REDUCE_F64_BODY(__m256d, 4, _mm256_loadu_pd, _mm256_storeu_pd, _mm256_add_pd,
+                             _mm256_sub_pd)
+
+static __attribute__((target("avx2"), noinline, unused)) void
+_ostrell_reduce_rows_avx2(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
+    _OSTRELL_REDUCE_ROWS_BODY(__m256d, 4, _OSTRELL_PERM4, _mm256_loadu_pd, _mm256_storeu_pd,
+                              _mm256_add_pd, _mm256_sub_pd, _mm256_unpacklo_pd, _mm256_unpackhi_pd)
+
+static __attribute__((target("avx512f"), noinline, unused)) void
+_ostrell_reduce_f64_avx512(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
+    _OSTRELL_REDUCE_F64_BODY(__m512d, 8, _mm512_loadu_pd, _mm512_storeu_pd, _mm512_add_pd,
+                             _mm512_sub_pd)
+
+static __attribute__((target("avx512f"), noinline, unused)) void
+_ostrell_reduce_rows_avx512(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
+    _OSTRELL_REDUCE_ROWS_BODY(__m512d, 8, _OSTRELL_PERM8, _mm512_loadu_pd, _mm512_storeu_pd,
+                              _mm512_add_pd, _mm512_sub_pd, _OSTRELL_UNLO512, _OSTRELL_UNHI512)
+
+/* Runs the vector loop of the path over n / 16 whole blocks of binary64
+ * values and returns how many values it took. */
+static inline size_t _ostrell_reduce_f64_blocks(ostrell_isa isa, _ostrell_reduce_lanes* L,
+                                                const double* x, size_t n)
+{
+    size_t nblocks = n / OSTRELL_REDUCE_LANES;
+    switch (isa) {
+    case OSTRELL_ISA_AVX512: _ostrell_reduce_f64_avx512(L, x, nblocks); break;
+    case OSTRELL_ISA_AVX2: _ostrell_reduce_f64_avx2(L, x, nblocks); break;
+    default: _ostrell_reduce_f64_sse2(L, x, nblocks); break;
+    }
+    return nblocks * OSTRELL_REDUCE_LANES;
+}
+
+/* The same for rows; also the scalar tail, starting at a multiple of 16, so
+ * that a caller may feed the rows in pieces of multiples of 16. */
+static inline void _ostrell_reduce_rows_feed(ostrell_isa isa, _ostrell_reduce_lanes* L,
+                                             const double* x, size_t n)
+{
+    size_t nblocks = n / OSTRELL_REDUCE_LANES, i;
+    switch (isa) {
+    case OSTRELL_ISA_AVX512: _ostrell_reduce_rows_avx512(L, x, nblocks); break;
+    case OSTRELL_ISA_AVX2: _ostrell_reduce_rows_avx2(L, x, nblocks); break;
+    default: _ostrell_reduce_rows_sse2(L, x, nblocks); break;
+    }
+    for (i = nblocks * OSTRELL_REDUCE_LANES; i < n; ++i)
+        _ostrell_reduce_step(L, (int)(i % OSTRELL_REDUCE_LANES), x[2 * i], x[2 * i + 1]);
+}
+
+/* Plain binary64 lane sums of column col (0 = high, 1 = low) of n rows. */
+static inline void _ostrell_reduce_plain_column(double* lane, const double* x, size_t n, int col)
+{
+    size_t i;
+    for (i = 0; i < n; ++i)
+        lane[i % OSTRELL_REDUCE_LANES] = lane[i % OSTRELL_REDUCE_LANES] + x[2 * i + col];
+}
+
+/* ---- public functions --------------------------------------------------- */
+
+ostrell_t ostrell_sum_f64_isa(ostrell_isa isa, const double* x, size_t n)
+{
+    _ostrell_reduce_lanes L;
+    double zeros[OSTRELL_REDUCE_LANES] = {0};
+    size_t i;
+    _ostrell_reduce_init(&L);
+    for (i = _ostrell_reduce_f64_blocks(isa, &L, x, n); i < n; ++i)
+        _ostrell_reduce_step1(&L, (int)(i % OSTRELL_REDUCE_LANES), x[i]);
+    if (_ostrell_reduce_lanes_finite(&L))
+        return _ostrell_reduce_combine(&L);
+    /* s is each lane's plain sum of the values. */
+    return _ostrell_reduce_plain(L.s, zeros);
+}
+
+ostrell_t ostrell_sum_rows_isa(ostrell_isa isa, const double* x, size_t n)
+{
+    _ostrell_reduce_lanes L;
+    double lane_lo[OSTRELL_REDUCE_LANES] = {0};
+    _ostrell_reduce_init(&L);
+    _ostrell_reduce_rows_feed(isa, &L, x, n);
+    if (_ostrell_reduce_lanes_finite(&L))
+        return _ostrell_reduce_combine(&L);
+    _ostrell_reduce_plain_column(lane_lo, x, n, 1);
+    return _ostrell_reduce_plain(L.s, lane_lo);
+}
+
+/* Rows of products computed per piece of this many rows (a multiple of 16),
+ * in a buffer that stays in the first-level cache. */
+#define _OSTRELL_DOT_PIECE 256
+
+ostrell_t ostrell_dot_rows_isa(ostrell_isa isa, const double* a, const double* b,
+                                             size_t n)
+{
+    _ostrell_reduce_lanes L;
+    double buf[2 * _OSTRELL_DOT_PIECE];
+    double lane_hi[OSTRELL_REDUCE_LANES] = {0}, lane_lo[OSTRELL_REDUCE_LANES] = {0};
+    size_t i, k;
+    _ostrell_reduce_init(&L);
+    for (i = 0; i < n; i += _OSTRELL_DOT_PIECE) {
+        size_t m = n - i < _OSTRELL_DOT_PIECE ? n - i : _OSTRELL_DOT_PIECE;
+        ostrell_batch_mul_isa(isa, a + 2 * i, b + 2 * i, buf, m);
+        _ostrell_reduce_rows_feed(isa, &L, buf, m);
+    }
+    if (_ostrell_reduce_lanes_finite(&L))
+        return _ostrell_reduce_combine(&L);
+    for (i = 0; i < n; i += _OSTRELL_DOT_PIECE) {
+        size_t m = n - i < _OSTRELL_DOT_PIECE ? n - i : _OSTRELL_DOT_PIECE;
+        ostrell_batch_mul_isa(isa, a + 2 * i, b + 2 * i, buf, m);
+        for (k = 0; k < m; ++k) {
+            lane_hi[k % OSTRELL_REDUCE_LANES] = lane_hi[k % OSTRELL_REDUCE_LANES] + buf[2 * k];
+            lane_lo[k % OSTRELL_REDUCE_LANES] = lane_lo[k % OSTRELL_REDUCE_LANES] + buf[2 * k + 1];
+        }
+    }
+    return _ostrell_reduce_plain(lane_hi, lane_lo);
+}
+
+ostrell_t ostrell_sum_f64(const double* x, size_t n)
+{
+    return ostrell_sum_f64_isa(ostrell_isa_best(), x, n);
+}
+
+ostrell_t ostrell_sum_rows(const double* x, size_t n)
+{
+    return ostrell_sum_rows_isa(ostrell_isa_best(), x, n);
+}
+
+ostrell_t ostrell_dot_rows(const double* a, const double* b, size_t n)
+{
+    return ostrell_dot_rows_isa(ostrell_isa_best(), a, b, n);
+}
