@@ -33,6 +33,14 @@ using shape_t = std::vector<py::ssize_t>;
 
 shape_t shape_of(const py::array& a) { return shape_t(a.shape(), a.shape() + a.ndim()); }
 
+py::tuple to_tuple(const shape_t& s)
+{
+    py::tuple t(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i)
+        t[i] = s[i];
+    return t;
+}
+
 // At least one matrix of rows: (..., m, n, 2).
 void require_matrices(const f64_in& a)
 {
@@ -66,10 +74,7 @@ f64_in broadcast(const f64_in& a, const shape_t& batch, std::size_t core)
     for (std::size_t i = a.ndim() - core; i < static_cast<std::size_t>(a.ndim()); ++i)
         full.push_back(a.shape(i));
     py::object np = py::module_::import("numpy");
-    py::tuple t(full.size());
-    for (std::size_t i = 0; i < full.size(); ++i)
-        t[i] = full[i];
-    return f64_in(np.attr("ascontiguousarray")(np.attr("broadcast_to")(a, t)));
+    return f64_in(np.attr("ascontiguousarray")(np.attr("broadcast_to")(a, to_tuple(full))));
 }
 
 shape_t batch_of(const f64_in& a, std::size_t core)
@@ -83,10 +88,7 @@ shape_t broadcast_batch(const f64_in& a, std::size_t core_a, const f64_in& b, st
 {
     py::object np = py::module_::import("numpy");
     shape_t sa = batch_of(a, core_a), sb = batch_of(b, core_b);
-    py::tuple ta(sa.size()), tb(sb.size());
-    for (std::size_t i = 0; i < sa.size(); ++i) ta[i] = sa[i];
-    for (std::size_t i = 0; i < sb.size(); ++i) tb[i] = sb[i];
-    py::tuple r = np.attr("broadcast_shapes")(ta, tb);
+    py::tuple r = np.attr("broadcast_shapes")(to_tuple(sa), to_tuple(sb));
     shape_t out;
     for (auto v : r)
         out.push_back(v.cast<py::ssize_t>());
@@ -134,19 +136,19 @@ f64_array matmul(const f64_in& a_in, const f64_in& b_in)
     if (avec && bvec) {
         shape_t r = batch;
         r.push_back(2);
-        return f64_array(out.attr("reshape")(py::cast(r)));
+        return f64_array(out.attr("reshape")(to_tuple(r)));
     }
     if (avec) {
         shape_t r = batch;
         r.push_back(n);
         r.push_back(2);
-        return f64_array(out.attr("reshape")(py::cast(r)));
+        return f64_array(out.attr("reshape")(to_tuple(r)));
     }
     if (bvec) {
         shape_t r = batch;
         r.push_back(m);
         r.push_back(2);
-        return f64_array(out.attr("reshape")(py::cast(r)));
+        return f64_array(out.attr("reshape")(to_tuple(r)));
     }
     return out;
 }
