@@ -75,52 +75,88 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 
 /* The tile shapes: MR rows of C by NR vectors of columns, as many
  * independent folds as the registers hold (each is a ~27-cycle chain per
- * step). */
+ * step).  AVX2 and AVX-512 have a second, narrow shape (one vector, four
+ * rows) for products with few columns, such as most of those inside the LU
+ * factorisation, where the wide tiles would compute mostly padding. */
 #define _OSV(name) _ostrell_sse2_##name
 #define _OSV_TARGET
 #define _OSV_LANES 2
+#include "simd/dd.h"
+#define _OSG(name) _ostrell_sse2_##name
 #define _OSV_MR 2
 #define _OSV_NR 2
-#include "simd/dd.h"
 #include "linalg/gemm_body.h"
+#undef _OSG
+#undef _OSV_MR
+#undef _OSV_NR
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
-#undef _OSV_MR
-#undef _OSV_NR
 
 #define _OSV(name) _ostrell_avx2_##name
 #define _OSV_TARGET _OSTRELL_AVX2
 #define _OSV_LANES 4
+#include "simd/dd.h"
+#define _OSG(name) _ostrell_avx2_##name
 #define _OSV_MR 2
 #define _OSV_NR 2
-#include "simd/dd.h"
 #include "linalg/gemm_body.h"
+#undef _OSG
+#undef _OSV_MR
+#undef _OSV_NR
+#define _OSG(name) _ostrell_avx2_narrow_##name
+#define _OSV_MR 4
+#define _OSV_NR 1
+#include "linalg/gemm_body.h"
+#undef _OSG
+#undef _OSV_MR
+#undef _OSV_NR
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
-#undef _OSV_MR
-#undef _OSV_NR
 
 #define _OSV(name) _ostrell_avx512_##name
 #define _OSV_TARGET _OSTRELL_AVX512
 #define _OSV_LANES 8
+#include "simd/dd.h"
+#define _OSG(name) _ostrell_avx512_##name
 #define _OSV_MR 2
 #define _OSV_NR 3
-#include "simd/dd.h"
 #include "linalg/gemm_body.h"
+#undef _OSG
+#undef _OSV_MR
+#undef _OSV_NR
+#define _OSG(name) _ostrell_avx512_narrow_##name
+#define _OSV_MR 4
+#define _OSV_NR 1
+#include "linalg/gemm_body.h"
+#undef _OSG
+#undef _OSV_MR
+#undef _OSV_NR
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
-#undef _OSV_MR
-#undef _OSV_NR
 
-/* Columns per tile and rows per tile of each path (the packing sizes). */
-static size_t _ostrell_gemm_gw(ostrell_isa isa)
+/* The kernels of a call: the wide tiles, or the narrow ones when rounding
+ * n up to whole wide tiles would cost over 10% more columns than rounding
+ * it up to narrow ones (the narrow tiles run a little slower per column). */
+enum { _OSTRELL_GEMM_WIDE, _OSTRELL_GEMM_NARROW };
+
+static size_t _ostrell_gemm_gw(ostrell_isa isa, int shape)
 {
-    return isa == OSTRELL_ISA_AVX512 ? 24 : isa == OSTRELL_ISA_AVX2 ? 8 : 4;
+    if (isa == OSTRELL_ISA_AVX512) return shape == _OSTRELL_GEMM_NARROW ? 8 : 24;
+    if (isa == OSTRELL_ISA_AVX2) return shape == _OSTRELL_GEMM_NARROW ? 4 : 8;
+    return 4;
 }
-#define _OSTRELL_GEMM_MR 2
+
+static int _ostrell_gemm_shape(ostrell_isa isa, size_t n)
+{
+    size_t w = _ostrell_gemm_gw(isa, _OSTRELL_GEMM_WIDE), v = _ostrell_gemm_gw(isa, _OSTRELL_GEMM_NARROW);
+    size_t wide = (n + w - 1) / w * w, narrow = (n + v - 1) / v * v;
+    return 10 * narrow + narrow < 10 * wide ? _OSTRELL_GEMM_NARROW : _OSTRELL_GEMM_WIDE;
+}
+/* The largest MR of all shapes: the size of the packed A panel. */
+#define _OSTRELL_GEMM_MR 4
 
 struct _ostrell_gemm_part {
     const struct _ostrell_gemm_job* job;
@@ -134,7 +170,8 @@ struct _ostrell_gemm_part {
 static void _ostrell_gemm_part_run(struct _ostrell_gemm_part* p)
 {
     const struct _ostrell_gemm_job* g = p->job;
-    size_t gw = _ostrell_gemm_gw(p->isa);
+    int shape = _ostrell_gemm_shape(p->isa, g->n);
+    size_t gw = _ostrell_gemm_gw(p->isa, shape);
     size_t kc = g->k < _OSTRELL_GEMM_KC ? g->k : _OSTRELL_GEMM_KC;
     size_t nc = g->n < _OSTRELL_GEMM_NC ? g->n : _OSTRELL_GEMM_NC;
     size_t ncp = (nc + gw - 1) / gw * gw;
@@ -147,9 +184,20 @@ static void _ostrell_gemm_part_run(struct _ostrell_gemm_part* p)
         ap = NULL;
     big = (unsigned char*)malloc(nc);
     if (bp && ap && big) {
+        int narrow = shape == _OSTRELL_GEMM_NARROW;
         switch (p->isa) {
-        case OSTRELL_ISA_AVX512: _ostrell_avx512_gemm_rows(g, p->i0, p->i1, bp, big, ap); break;
-        case OSTRELL_ISA_AVX2: _ostrell_avx2_gemm_rows(g, p->i0, p->i1, bp, big, ap); break;
+        case OSTRELL_ISA_AVX512:
+            if (narrow)
+                _ostrell_avx512_narrow_gemm_rows(g, p->i0, p->i1, bp, big, ap);
+            else
+                _ostrell_avx512_gemm_rows(g, p->i0, p->i1, bp, big, ap);
+            break;
+        case OSTRELL_ISA_AVX2:
+            if (narrow)
+                _ostrell_avx2_narrow_gemm_rows(g, p->i0, p->i1, bp, big, ap);
+            else
+                _ostrell_avx2_gemm_rows(g, p->i0, p->i1, bp, big, ap);
+            break;
         default: _ostrell_sse2_gemm_rows(g, p->i0, p->i1, bp, big, ap); break;
         }
     } else {

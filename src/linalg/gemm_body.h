@@ -1,10 +1,12 @@
 /* gemm_body.h: the matrix product's packing and micro-kernel, one generic
  * body on the vector layer of ostrell_simd.h.
  *
- * No include guard: included by gemm.c once per instruction set with _OSV,
- * _OSV_TARGET, _OSV_LANES and the tile shape _OSV_MR (rows of C) x _OSV_NR
- * (vectors of columns of C) defined, after the per-set helpers _OSV(vload)
- * and _OSV(vstore) (aligned loads and stores of one vector).
+ * No include guard: included by gemm.c once per instruction set and tile
+ * shape with _OSV, _OSV_TARGET, _OSV_LANES (the set, see simd/simd.h), _OSG
+ * (the names of this instantiation's functions) and the tile shape _OSV_MR
+ * (rows of C) x _OSV_NR (vectors of columns of C) defined, after simd/dd.h
+ * and the per-set helpers _OSV(vload) and _OSV(vstore) (aligned loads and
+ * stores of one vector).
  *
  * Each lane is one element c_ij and runs the exact operation sequence of
  * ostrell_add(acc, ostrell_mul(a_ik, b_kj)) for k in increasing order.  The
@@ -21,7 +23,7 @@
 /* The split of `lanes` consecutive values of row k of B, in the lane order of
  * load_rows (the order in which C's rows are loaded too): hi, lo, hi's high
  * half, hi's low half, one vector each. */
-_OSV_INLINE void _OSV(gemm_pack_vec)(const double* src, double* dst)
+_OSV_INLINE void _OSG(gemm_pack_vec)(const double* src, double* dst)
 {
     _osv_dd x = _osv_load_rows(src);
     _osv_d h = _OSV(split_hi)(x.hi);
@@ -35,7 +37,7 @@ _OSV_INLINE void _OSV(gemm_pack_vec)(const double* src, double* dst)
  * columns, per k, NR vectors of 4 parts (columns past nb are zero).  big[j]
  * is set when a column's high part exceeds the product's pre-scaling bound
  * (its elements take the scalar path). */
-static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_pack_b)(const double* b, size_t ldb, size_t k0,
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSG(gemm_pack_b)(const double* b, size_t ldb, size_t k0,
                                                             size_t kb, size_t j0, size_t nb,
                                                             double* bp, unsigned char* big)
 {
@@ -52,11 +54,11 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_pack_b)(const double* b, size
                     if (fabs(row[2 * j]) > _OSTRELL_SIMD_MUL_ERR_BIG)
                         big[j] = 1;
                 if (c0 + _OSV_LANES <= nb) {
-                    _OSV(gemm_pack_vec)(row + 2 * c0, bp);
+                    _OSG(gemm_pack_vec)(row + 2 * c0, bp);
                 } else {
                     for (w = 0; w < 2 * _OSV_LANES; ++w)
                         tmp[w] = c0 + w / 2 < nb ? row[2 * c0 + w] : 0.0;
-                    _OSV(gemm_pack_vec)(tmp, bp);
+                    _OSG(gemm_pack_vec)(tmp, bp);
                 }
                 bp += 4 * _OSV_LANES;
             }
@@ -67,7 +69,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_pack_b)(const double* b, size
 /* Packs rows [i0, i0 + mb) (mb <= MR) and columns [k0, k0 + kb) of A: per k,
  * MR rows of (hi, lo, hi's high half, hi's low half); rows past mb are zero.
  * Returns a bit per row whose high parts exceed the pre-scaling bound. */
-static _OSV_TARGET _OSTRELL_OUTLINE unsigned _OSV(gemm_pack_a)(const double* a, size_t lda,
+static _OSV_TARGET _OSTRELL_OUTLINE unsigned _OSG(gemm_pack_a)(const double* a, size_t lda,
                                                                 size_t i0, size_t mb, size_t k0,
                                                                 size_t kb, double* ap)
 {
@@ -96,7 +98,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE unsigned _OSV(gemm_pack_a)(const double* a, 
 
 /* acc = ostrell_add(acc, ostrell_mul(a, b)) lane by lane, a and b given with
  * their splits; valid while no scalar branch is taken (see gemm_fix). */
-_OSV_INLINE void _OSV(gemm_step)(_osv_d* acc_hi, _osv_d* acc_lo, _osv_d ahi, _osv_d alo,
+_OSV_INLINE void _OSG(gemm_step)(_osv_d* acc_hi, _osv_d* acc_lo, _osv_d ahi, _osv_d alo,
                                  _osv_d ah, _osv_d al, const double* b)
 {
     _osv_d bhi = _OSV(vload)(b), blo = _OSV(vload)(b + _OSV_LANES);
@@ -119,7 +121,7 @@ _OSV_INLINE void _OSV(gemm_step)(_osv_d* acc_hi, _osv_d* acc_lo, _osv_d ahi, _os
 
 /* One MR x GW tile of C (rows ldc doubles apart) through kb steps; returns
  * non-zero when a lane ended with a non-finite part. */
-static _OSV_TARGET _OSTRELL_OUTLINE int _OSV(gemm_kernel)(size_t kb, const double* ap,
+static _OSV_TARGET _OSTRELL_OUTLINE int _OSG(gemm_kernel)(size_t kb, const double* ap,
                                                           const double* bp, double* c, size_t ldc,
                                                           int zero_start)
 {
@@ -143,7 +145,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE int _OSV(gemm_kernel)(size_t kb, const doubl
             _osv_d ahi = _osv_set1(ap[4 * r]), alo = _osv_set1(ap[4 * r + 1]);
             _osv_d ah = _osv_set1(ap[4 * r + 2]), al = _osv_set1(ap[4 * r + 3]);
             for (v = 0; v < _OSV_NR; ++v)
-                _OSV(gemm_step)(&hi[r][v], &lo[r][v], ahi, alo, ah, al, bp + 4 * v * _OSV_LANES);
+                _OSG(gemm_step)(&hi[r][v], &lo[r][v], ahi, alo, ah, al, bp + 4 * v * _OSV_LANES);
         }
         ap += 4 * _OSV_MR;
         bp += 4 * _OSV_GW;
@@ -163,7 +165,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE int _OSV(gemm_kernel)(size_t kb, const doubl
 
 /* C[i0 .. i0 + mb) x [j0 .. j0 + nb) updated by rows [k0, k0 + kb) of B
  * (packed in bp, with big flags) and the same columns of A. */
-static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_panel)(const struct _ostrell_gemm_job* g,
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSG(gemm_panel)(const struct _ostrell_gemm_job* g,
                                                            size_t i0, size_t mb, size_t k0,
                                                            size_t kb, size_t j0, size_t nb,
                                                            const double* bp,
@@ -174,7 +176,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_panel)(const struct _ostrell_
     size_t i, jg, r, w;
     for (i = i0; i < i0 + mb; i += _OSV_MR) {
         size_t rows = i0 + mb - i < _OSV_MR ? i0 + mb - i : _OSV_MR;
-        unsigned abig = _OSV(gemm_pack_a)(g->a, g->lda, i, rows, k0, kb, ap);
+        unsigned abig = _OSG(gemm_pack_a)(g->a, g->lda, i, rows, k0, kb, ap);
         for (jg = 0; jg < nb; jg += _OSV_GW) {
             size_t cols = nb - jg < _OSV_GW ? nb - jg : _OSV_GW, bigcol = 0;
             double* c = g->c + 2 * (i * g->ldc + j0 + jg);
@@ -187,7 +189,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_panel)(const struct _ostrell_
             for (w = 0; w < cols; ++w)
                 bigcol |= bbig[jg + w];
             if (rows == _OSV_MR && cols == _OSV_GW) {
-                int bad = _OSV(gemm_kernel)(kb, ap, bp + 4 * kb * jg, c, 2 * g->ldc, zero_start);
+                int bad = _OSG(gemm_kernel)(kb, ap, bp + 4 * kb * jg, c, 2 * g->ldc, zero_start);
                 if (bad || abig || bigcol)
                     _ostrell_gemm_fix(g, i, rows, k0, kb, j0 + jg, cols, start, 2 * _OSV_GW,
                                       abig, bbig + jg, c, 2 * g->ldc);
@@ -195,7 +197,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_panel)(const struct _ostrell_
                 int bad;
                 for (w = 0; w < _OSV_MR * 2 * _OSV_GW; ++w)
                     tile[w] = start[w];
-                bad = _OSV(gemm_kernel)(kb, ap, bp + 4 * kb * jg, tile, 2 * _OSV_GW, 0);
+                bad = _OSG(gemm_kernel)(kb, ap, bp + 4 * kb * jg, tile, 2 * _OSV_GW, 0);
                 if (bad || abig || bigcol)
                     _ostrell_gemm_fix(g, i, rows, k0, kb, j0 + jg, cols, start, 2 * _OSV_GW,
                                       abig, bbig + jg, tile, 2 * _OSV_GW);
@@ -209,7 +211,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_panel)(const struct _ostrell_
 
 /* Rows [i0, i1) of the job: blocks of NC columns and KC steps; the B block
  * is packed once per block and shared by all row tiles. */
-static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_rows)(const struct _ostrell_gemm_job* g,
+static _OSV_TARGET _OSTRELL_OUTLINE void _OSG(gemm_rows)(const struct _ostrell_gemm_job* g,
                                                           size_t i0, size_t i1,
                                                           double* bp, unsigned char* bbig,
                                                           double* ap)
@@ -219,8 +221,8 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSV(gemm_rows)(const struct _ostrell_g
         size_t nb = g->n - j0 < _OSTRELL_GEMM_NC ? g->n - j0 : _OSTRELL_GEMM_NC;
         for (k0 = 0; k0 < g->k; k0 += _OSTRELL_GEMM_KC) {
             size_t kb = g->k - k0 < _OSTRELL_GEMM_KC ? g->k - k0 : _OSTRELL_GEMM_KC;
-            _OSV(gemm_pack_b)(g->b, g->ldb, k0, kb, j0, nb, bp, bbig);
-            _OSV(gemm_panel)(g, i0, i1 - i0, k0, kb, j0, nb, bp, bbig, ap);
+            _OSG(gemm_pack_b)(g->b, g->ldb, k0, kb, j0, nb, bp, bbig);
+            _OSG(gemm_panel)(g, i0, i1 - i0, k0, kb, j0, nb, bp, bbig, ap);
         }
     }
 }
