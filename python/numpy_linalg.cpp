@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <string>
 #include <vector>
@@ -317,26 +318,75 @@ py::tuple lstsq(const f64_in& a, const f64_in& b_in, py::object rcond)
     return py::make_tuple(x, residuals, n, py::none());
 }
 
+// Arrays of the companion's Float128DType (when the module has the dtype)
+// are taken through their (..., 2) float64 view of rows, and the results
+// given back as Float128DType arrays: nothing is converted through float64.
+// A call mixes no dtype arrays with rows arrays.
+struct Operands {
+    bool dtype = false;
+    py::object module;
+};
+
+bool is_dtype_array(const py::object& module, const py::handle& x)
+{
+    py::object cls = py::getattr(module, "Float128DType", py::none());
+    return !cls.is_none() && py::isinstance<py::array>(x) &&
+           py::isinstance(x.attr("dtype"), cls);
+}
+
+Operands classify(std::initializer_list<py::handle> args)
+{
+    Operands o;
+    o.module = py::module_::import("ostrell_numpy");
+    int d = 0;
+    for (auto a : args) d += is_dtype_array(o.module, a);
+    if (d != 0 && d != static_cast<int>(args.size()))
+        throw py::type_error("linalg: Float128DType arrays and float64 arrays of rows cannot be mixed "
+                             "(convert with ostrell_numpy.as_float128 or as_rows)");
+    o.dtype = d != 0;
+    return o;
+}
+
+f64_in rows_in(const Operands& o, const py::object& x)
+{
+    return py::cast<f64_in>(o.dtype ? o.module.attr("as_rows")(x) : x);
+}
+
+py::object out(const Operands& o, py::object rows)
+{
+    return o.dtype ? o.module.attr("as_float128")(rows) : rows;
+}
+
 } // namespace
 
 void ostrell_numpy_add_linalg(py::module_& m)
 {
     py::module_ la = m.def_submodule(
         "linalg", "Dense linear algebra on (..., m, n, 2) float64 arrays of double-double rows");
-    la.def("matmul", &matmul, py::arg("a"), py::arg("b"),
+    la.def("matmul", [](py::object a, py::object b) { Operands o = classify({a, b}); return out(o, matmul(rows_in(o, a), rows_in(o, b))); }, py::arg("a"), py::arg("b"),
            "a @ b on stacks of matrices of rows: each element the left fold of "
            "add(acc, mul(a_ik, b_kj)) in increasing k from +0");
-    la.def("solve", &solve, py::arg("a"), py::arg("b"),
+    la.def("solve", [](py::object a, py::object b) { Operands o = classify({a, b}); return out(o, solve(rows_in(o, a), rows_in(o, b))); }, py::arg("a"), py::arg("b"),
            "x with a @ x = b (LU with partial pivoting); b (..., n, 2) one vector, "
            "(..., n, k, 2) a matrix");
-    la.def("inv", &inv, py::arg("a"), "inverse of each square matrix");
-    la.def("det", &det, py::arg("a"), "determinant of each square matrix, as (..., 2) rows");
-    la.def("cholesky", &cholesky, py::arg("a"), py::kw_only(), py::arg("upper") = false,
+    la.def("inv", [](py::object a) { Operands o = classify({a}); return out(o, inv(rows_in(o, a))); }, py::arg("a"), "inverse of each square matrix");
+    la.def("det", [](py::object a) { Operands o = classify({a}); return out(o, det(rows_in(o, a))); }, py::arg("a"), "determinant of each square matrix, as (..., 2) rows");
+    la.def("cholesky", [](py::object a, bool upper) { Operands o = classify({a}); return out(o, cholesky(rows_in(o, a), upper)); }, py::arg("a"), py::kw_only(), py::arg("upper") = false,
            "lower Cholesky factor L (a = L L^T; only the lower triangle is read), "
            "or L^T with upper=True");
-    la.def("qr", &qr, py::arg("a"), py::arg("mode") = "reduced",
+    la.def("qr", [](py::object a, const std::string& mode) -> py::object {
+               Operands o = classify({a});
+               py::object r = qr(rows_in(o, a), mode);
+               if (mode == "r") return out(o, r);
+               py::tuple t = r;
+               return py::make_tuple(out(o, t[0]), out(o, t[1]));
+           }, py::arg("a"), py::arg("mode") = "reduced",
            "Householder QR: (q, r) for mode='reduced', r for mode='r'");
-    la.def("lstsq", &lstsq, py::arg("a"), py::arg("b"), py::arg("rcond") = py::none(),
+    la.def("lstsq", [](py::object a, py::object b, py::object rcond) {
+               Operands o = classify({a, b});
+               py::tuple t = lstsq(rows_in(o, a), rows_in(o, b), rcond);
+               return py::make_tuple(out(o, t[0]), out(o, t[1]), t[2], t[3]);
+           }, py::arg("a"), py::arg("b"), py::arg("rcond") = py::none(),
            "least squares for a full-column-rank (M, N, 2) a with M >= N, by Householder QR: "
            "(x, residuals, rank, None); singular values are not computed");
 }
