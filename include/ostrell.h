@@ -17,8 +17,21 @@
 #include <emmintrin.h>
 #include <math.h>
 
+/* Refused: the optimisations a compiler announces that change binary64
+ * results.  Reassociation (__ASSOCIATIVE_MATH__, gcc) turns the error terms
+ * of the two-sums into zero, and so every low part; reciprocals
+ * (__RECIPROCAL_MATH__) and signed-zero folding (__NO_SIGNED_ZEROS__) change
+ * quotients and zero signs; finite-math-only lets the NaN and infinity tests
+ * be folded away.  gcc sets all of them with -funsafe-math-optimizations or
+ * -ffast-math; clang announces only __FAST_MATH__ and __FINITE_MATH_ONLY__. */
 #if defined(__FAST_MATH__)
 #error "ostrell needs IEEE binary64 semantics: do not build with -ffast-math or -Ofast"
+#endif
+#if defined(__ASSOCIATIVE_MATH__) || defined(__RECIPROCAL_MATH__) || defined(__NO_SIGNED_ZEROS__)
+#error "ostrell needs IEEE binary64 semantics: do not build with -funsafe-math-optimizations, -fassociative-math, -freciprocal-math or -fno-signed-zeros"
+#endif
+#if defined(__FINITE_MATH_ONLY__) && __FINITE_MATH_ONLY__
+#error "ostrell needs IEEE binary64 semantics: do not build with -ffinite-math-only"
 #endif
 
 #ifdef __cplusplus

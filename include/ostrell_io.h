@@ -668,7 +668,7 @@ static inline ostrell_t _ostrell_pow10_int(int e_val)
     if (e_val < -308)
         return ostrell_from_hi_lo(0.0, 0.0);
     if (e_val > 308)
-        return ostrell_from_hi_lo(INFINITY, 0.0);
+        return ostrell_from_hi_lo((double)INFINITY, 0.0);
     if (e_val < 0)
         return ostrell_from_hi_lo(_ostrell_pow10_neg_table[-e_val][0], _ostrell_pow10_neg_table[-e_val][1]);
     return ostrell_from_hi_lo(_ostrell_pow10_pos_table[e_val][0], _ostrell_pow10_pos_table[e_val][1]);
@@ -883,7 +883,7 @@ OSTRELL_IO_API ostrell_t ostrell_from_string(const char* str)
     if (_ostrell_strncasecmp3(p, "nan") == 0)
         return ostrell_from_hi_lo(_ostrell_nan(), 0.0);
     if (_ostrell_strncasecmp3(p, "inf") == 0)
-        return ostrell_from_hi_lo(is_neg ? -INFINITY : INFINITY, 0.0);
+        return ostrell_from_hi_lo(is_neg ? -(double)INFINITY : (double)INFINITY, 0.0);
 
     /* Integer digits in chunks of 18, each exact in a 64-bit integer. */
     while (_ostrell_is_digit(*p)) {

@@ -106,13 +106,13 @@ inline std::size_t _number_length(const char* s)
     if (digits == 0)
         return 0;
     if (*p == 'e' || *p == 'E') {
-        const char* e = p + 1;
-        if (*e == '+' || *e == '-')
-            e++;
-        if (*e >= '0' && *e <= '9') {
-            while (*e >= '0' && *e <= '9')
-                e++;
-            p = e;
+        const char* q = p + 1;  // past the exponent's sign and digits
+        if (*q == '+' || *q == '-')
+            q++;
+        if (*q >= '0' && *q <= '9') {
+            while (*q >= '0' && *q <= '9')
+                q++;
+            p = q;
         }
     }
     return static_cast<std::size_t>(p - s);
