@@ -170,7 +170,7 @@ inline float128 frexp(float128 x, int* e)
 // An infinite operand gives +inf, even with a NaN.
 inline float128 hypot(float128 x, float128 y)
 {
-    if (isinf(x) || isinf(y)) return float128(INFINITY);
+    if (isinf(x) || isinf(y)) return float128(HUGE_VAL);
     if (isnan(x) || isnan(y)) return x + y;
     double m = std::fmax(std::fabs(_mm_cvtsd_f64(x.data)), std::fabs(_mm_cvtsd_f64(y.data)));
     if (m == 0.0) return float128(0.0);
