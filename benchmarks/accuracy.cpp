@@ -29,6 +29,7 @@
 
 #include "ostrell.hpp"
 #include "ostrell_math.h"
+#include "ostrell_text.h"
 #include "ostrell_utils.h"
 
 #ifdef OSTRELL_HAVE_QD
@@ -605,8 +606,9 @@ std::string digits(Rng& rng, int n)
 }
 
 // Parsing: the exact value of the text (MPFR reads it at 2200 bits) against
-// ostrell_from_string of the same text.
-void run_parse_row(const char* range, std::function<std::string(Rng&)> gen, int samples, unsigned seed)
+// ostrell_from_string (or, exact, ostrell_parse) of the same text.
+void run_parse_row(const char* range, std::function<std::string(Rng&)> gen, int samples, unsigned seed,
+                   bool exact = false)
 {
     Rng rng(seed);
     Stats os;
@@ -614,29 +616,39 @@ void run_parse_row(const char* range, std::function<std::string(Rng&)> gen, int 
     for (int i = 0; i < samples; ++i) {
         std::string text = gen(rng);
         mpfr_set_str(ref, text.c_str(), 10, MPFR_RNDN);
-        set_pair(got, ostrell_from_string(text.c_str()));
+        ostrell_t v = ostrell_from_string(text.c_str());
+        if (exact) {
+            const char* end;
+            ostrell_parse(text.data(), text.data() + text.size(), &v, &end);
+        }
+        set_pair(got, v);
         os.see(err_mp(got, ref), text);
     }
-    std::printf("| parse | %s | %s | - | - |\n", range, os.max_median().c_str());
+    std::printf("| %s | %s | %s | - | - |\n", exact ? "parse (exact)" : "parse", range, os.max_median().c_str());
     std::fprintf(stderr, "worst parse %s: %.3g at \"%s\"\n", range, os.worst, os.worst_args.c_str());
     std::fflush(stdout);
 }
 
-// Printing: the exact value of the 32-digit text of x against x.
-void run_print_row(const char* range, Gen gen, int samples, unsigned seed)
+// Printing: the exact value of the 32-digit text of x against x; digits > 0:
+// ostrell_format's correctly rounded digits, 0: its shortest text.
+void run_print_row(const char* range, Gen gen, int samples, unsigned seed, int digits = -1)
 {
     Rng rng(seed);
     Stats os;
     Mp ref, got;
-    char buf[128];
+    char buf[1024];
     for (int i = 0; i < samples; ++i) {
         ostrell_t x = gen(rng);
-        ostrell_to_string(buf, sizeof buf, x);
+        if (digits < 0)
+            ostrell_to_string(buf, sizeof buf, x);
+        else
+            ostrell_format(buf, sizeof buf, x, digits);
         set_pair(ref, x);
         mpfr_set_str(got, buf, 10, MPFR_RNDN);
         os.see(err_mp(got, ref), hex(x) + " -> " + buf);
     }
-    std::printf("| print (32 digits) | %s | %s | - | - |\n", range, os.max_median().c_str());
+    const char* form = digits < 0 ? "print (32 digits)" : digits ? "print (exact, 32 digits)" : "print (shortest)";
+    std::printf("| %s | %s | %s | - | - |\n", form, range, os.max_median().c_str());
     std::fprintf(stderr, "worst print %s: %.3g at %s\n", range, os.worst, os.worst_args.c_str());
     std::fflush(stdout);
 }
@@ -661,6 +673,15 @@ void run_text_rows(int samples, unsigned& seed)
     run_print_row("\\|x\\| in 2^[-13, 48] (fixed notation)", lu(-13, 48), samples, seed++);
     run_print_row("\\|x\\| in 2^[50, 996] (scientific, large)", lu(50, 996), samples, seed++);
     run_print_row("\\|x\\| in 2^[-996, -14] (scientific, small)", lu(-996, -14), samples, seed++);
+    // The exact conversions of ostrell_text.h on the same kinds of input.
+    run_parse_row("32 digits, exponent in [-22, 22]", sci(0, 22), samples, seed++, true);
+    run_parse_row("integers of 16 to 40 digits", integer(16, 40), samples, seed++, true);
+    run_parse_row("32 digits, \\|exponent\\| in [23, 300]", sci(23, 300), samples, seed++, true);
+    for (int digits : {32, 0}) {
+        run_print_row("\\|x\\| in 2^[-13, 48]", lu(-13, 48), samples, seed++, digits);
+        run_print_row("\\|x\\| in 2^[50, 996]", lu(50, 996), samples, seed++, digits);
+        run_print_row("\\|x\\| in 2^[-996, -14]", lu(-996, -14), samples, seed++, digits);
+    }
 }
 
 } // namespace

@@ -159,6 +159,58 @@ const rows_fn qd_loops[] = {
 };
 #endif
 
+// ---- the divider floor ---------------------------------------------------------
+// Division needs 3 quotients per row (q1, q2 and r_lo / b_hi): at the
+// divider's rate that bounds the time of div in cache from below.
+
+// Seconds per vdivpd of eight independent chains (a throughput loop; the
+// divisor is not 1 or a power of 2, so no operand takes a short cut).
+__attribute__((target("avx2"), noinline)) double div_rate_avx2(long n)
+{
+    __m256d y = _mm256_set1_pd(1.0000000001234567), x[8];
+    for (int k = 0; k < 8; ++k) x[k] = _mm256_set1_pd(1.5 + k);
+    auto t0 = std::chrono::steady_clock::now();
+    for (long i = 0; i < n; ++i) {
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) x[k] = _mm256_div_pd(x[k], y);
+    }
+    auto t1 = std::chrono::steady_clock::now();
+    for (int k = 0; k < 8; ++k) asm volatile("" : : "x"(x[k]));
+    return std::chrono::duration<double>(t1 - t0).count() / (8.0 * double(n));
+}
+
+__attribute__((target("avx512f"), noinline)) double div_rate_avx512(long n)
+{
+    __m512d y = _mm512_set1_pd(1.0000000001234567), x[8];
+    for (int k = 0; k < 8; ++k) x[k] = _mm512_set1_pd(1.5 + k);
+    auto t0 = std::chrono::steady_clock::now();
+    for (long i = 0; i < n; ++i) {
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) x[k] = _mm512_div_pd(x[k], y);
+    }
+    auto t1 = std::chrono::steady_clock::now();
+    for (int k = 0; k < 8; ++k) asm volatile("" : : "v"(x[k]));
+    return std::chrono::duration<double>(t1 - t0).count() / (8.0 * double(n));
+}
+
+// The 3 quotients a_hi/b_hi, a_lo/b_hi, b_lo/b_hi of each row on the
+// benchmark's own rows (4 rows per vdivpd), stored: the floor with real
+// operands and the loads and stores of a row.
+__attribute__((target("avx2"), noinline)) void three_quotients_avx2(const double* a, const double* b,
+                                                                     double* out, size_t n)
+{
+    for (size_t i = 0; i + 4 <= n; i += 4) {
+        __m256d x0 = _mm256_loadu_pd(a + 2 * i), x1 = _mm256_loadu_pd(a + 2 * i + 4);
+        __m256d y0 = _mm256_loadu_pd(b + 2 * i), y1 = _mm256_loadu_pd(b + 2 * i + 4);
+        __m256d bh = _mm256_unpacklo_pd(y0, y1);
+        __m256d q1 = _mm256_div_pd(_mm256_unpacklo_pd(x0, x1), bh);
+        __m256d q2 = _mm256_div_pd(_mm256_unpackhi_pd(x0, x1), bh);
+        __m256d q3 = _mm256_div_pd(_mm256_unpackhi_pd(y0, y1), bh);
+        _mm256_storeu_pd(out + 2 * i, _mm256_add_pd(q1, q2));
+        _mm256_storeu_pd(out + 2 * i + 4, q3);
+    }
+}
+
 // ---- timing ---------------------------------------------------------------------
 
 // One call of f into a fresh result, its allocation and release included.
@@ -317,5 +369,33 @@ int main(int argc, char** argv)
         }
     }
     if (both) std::printf("\nAVX2 time / AVX-512F time:%s\n", avx2_over_avx512.c_str());
+
+    // The divider floor, timed alternately with div on 10^4 rows (in cache).
+    if (ostrell_isa_supported(OSTRELL_ISA_AVX2)) {
+        const size_t n = 10000;
+        std::vector<double> a = operands(n, 1), b = operands(n, 2), out(2 * n);
+        double ymm = 1e300, zmm = 1e300, three = 1e300, d2 = 1e300, d512 = 1e300;
+        auto once = [&](auto f) {
+            auto t0 = std::chrono::steady_clock::now();
+            f();
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(n);
+        };
+        for (int r = 0; r < 10 * reps; ++r) {
+            ymm = std::min(ymm, div_rate_avx2(20000));
+            if (both) zmm = std::min(zmm, div_rate_avx512(20000));
+            three = std::min(three, once([&] { three_quotients_avx2(a.data(), b.data(), out.data(), n); }));
+            d2 = std::min(d2, once([&] { ostrell_batch_div_isa(OSTRELL_ISA_AVX2, a.data(), b.data(), out.data(), n); }));
+            if (both)
+                d512 = std::min(d512, once([&] { ostrell_batch_div_isa(OSTRELL_ISA_AVX512, a.data(), b.data(), out.data(), n); }));
+        }
+        std::printf("\ndivider floor (10^4 rows in cache, min of %d alternating):\n", 10 * reps);
+        std::printf("  vdivpd ymm every %.3f ns (throughput loop): floor 3/4 x that = %.3f ns per row; "
+                    "3 quotients per row on these rows %.3f ns per row\n", ymm * 1e9, 0.75 * ymm * 1e9, three * 1e9);
+        std::printf("  div AVX2 %.3f ns per row = %.2f x the floor (%.2f x the 3-quotient loop)\n", d2 * 1e9,
+                    d2 / (0.75 * ymm), d2 / three);
+        if (both)
+            std::printf("  vdivpd zmm every %.3f ns: floor 3/8 x that = %.3f ns per row; div AVX-512F %.3f ns per row = %.2f x\n",
+                        zmm * 1e9, 0.375 * zmm * 1e9, d512 * 1e9, d512 / (0.375 * zmm));
+    }
     return 0;
 }

@@ -77,6 +77,10 @@ def speed(sizes, repeat):
         madds = float(n) ** 3
         print(f"{'float64 numpy matmul (BLAS)':34} {n:5} {t64:10.4f} {t64 / madds * 1e9:10.3f} {1.0:11.1f}")
         print(f"{'ostrell_numpy.linalg.matmul':34} {n:5} {t:10.4f} {t / madds * 1e9:10.3f} {t / t64:11.1f}")
+        if hasattr(onp, "as_float128"):
+            fa, fb = onp.as_float128(a), onp.as_float128(b)
+            td = best(lambda: fa @ fb, repeat)
+            print(f"{'ostrell_numpy Float128DType a @ b':34} {n:5} {td:10.4f} {td / madds * 1e9:10.3f} {td / t64:11.1f}")
         for name, make in peers():
             pa, pb = make(a), make(b)
             tp = best(lambda: pa @ pb, max(1, repeat // 4))

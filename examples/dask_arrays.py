@@ -7,6 +7,13 @@ many cores or machines as the scheduler has.  Each row is computed on its own,
 so any chunking gives exactly the bits of one call over the whole array; the
 example checks that.
 
+The same with the NumPy dtype of ostrell_numpy: each chunk viewed as an (k,)
+array of Float128DType (as_float128, no copy), NumPy's own ufuncs on the Dask
+array (np.exp(x) * y + x runs chunk by chunk), and a sum over chunks: every
+chunk summed by np.sum (ostrell_numpy.sum's order), then the partial sums by
+np.sum in chunk order, so the bits do not depend on the scheduler or the
+workers.
+
 Schedulers:
   --scheduler threads   Dask's threaded scheduler in this process.
   --scheduler local     (default when dask.distributed is installed) a
@@ -35,6 +42,7 @@ import time
 import numpy as np
 
 import ostrell
+import ostrell_numpy
 
 try:
     import dask.array as da
@@ -99,6 +107,45 @@ def run(rows_count, chunk):
     if not same_bits(chunked, whole):
         raise SystemExit("chunked result differs from one call")
     print("chunked result equals the single calls bit for bit")
+    run_dtype(a, b, a_np, b_np)
+
+
+def as_dtype(x):
+    """An (N, 2) float64 Dask array as an (N,) Dask array of Float128DType."""
+    return x.map_blocks(lambda blk: ostrell_numpy.as_float128(np.ascontiguousarray(blk)), drop_axis=1,
+                        dtype=ostrell_numpy.float128_dtype,
+                        meta=np.empty((0,), dtype=ostrell_numpy.float128_dtype))
+
+
+def chunk_sum(x, axis=None, keepdims=False):
+    """np.sum, always an array: Dask asks results for a dtype, and a
+    Float128 scalar has none."""
+    return np.asarray(np.sum(x, axis=axis, keepdims=keepdims), dtype=ostrell_numpy.float128_dtype)
+
+
+def sum_over_chunks(x):
+    """np.sum of each chunk, then np.sum of the partial sums in chunk order
+    (one aggregation step, whatever the number of chunks)."""
+    return da.reduction(x, chunk_sum, chunk_sum, split_every=max(x.numblocks[0], 2),
+                        dtype=ostrell_numpy.float128_dtype)
+
+
+def run_dtype(a, b, a_np, b_np):
+    x, y = as_dtype(a), as_dtype(b)
+    xs, ys = ostrell_numpy.as_float128(a_np), ostrell_numpy.as_float128(b_np)
+    t0 = time.perf_counter()
+    chunked = (np.exp(x / y) * y + x).compute()
+    t1 = time.perf_counter()
+    whole = np.exp(xs / ys) * ys + xs
+    print(f"dtype np.exp(x / y) * y + x: chunked {t1 - t0:.3f} s, one call {time.perf_counter() - t1:.3f} s")
+    if not same_bits(ostrell_numpy.as_rows(chunked), ostrell_numpy.as_rows(whole)):
+        raise SystemExit("chunked dtype result differs from one call")
+    total = sum_over_chunks(x).compute()[()]
+    parts = np.array([np.sum(xs[s:s + x.chunks[0][0]]) for s in range(0, len(xs), x.chunks[0][0])],
+                     dtype=ostrell_numpy.float128_dtype)
+    if not same_bits(ostrell_numpy.to_rows([total]), ostrell_numpy.to_rows([np.sum(parts)])):
+        raise SystemExit("chunked sum differs from the sum of the chunk sums")
+    print(f"dtype: chunked ufuncs equal one call, sum over chunks {total} (bits as in one process)")
 
 
 def main():

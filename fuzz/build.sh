@@ -13,7 +13,7 @@ CXX="${CXX:-clang++}"
 flags=(-std=c++17 -O1 -g -ffp-contract=off -fno-fast-math
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer -I"$here/../include")
-for target in fuzz_from_string fuzz_to_string fuzz_bytes; do
+for target in fuzz_from_string fuzz_to_string fuzz_bytes fuzz_text_roundtrip fuzz_text_bounds; do
     "$CXX" "${flags[@]}" "$here/$target.cpp" -o "$out/$target" -lm
     mkdir -p "$out/corpus/$target"
     cp -n "$here/corpus/$target/"* "$out/corpus/$target/" 2>/dev/null || true

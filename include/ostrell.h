@@ -128,6 +128,10 @@ static inline double ostrell_exact_mul_err(double a, double b, double p)
     return _ostrell_exact_mul_err_rescaled(a, b, p, err);
 }
 
+/* add, sub and mul: a result whose high part overflows (the first sum or
+ * product, or the final renormalisation) is (±inf, +0); the renormalisation
+ * would otherwise leave lo = err - (inf - s), i.e. -inf or NaN, a pair whose
+ * value is NaN. */
 static inline ostrell_t ostrell_add(ostrell_t a, ostrell_t b)
 {
     double a_hi, a_lo, b_hi, b_lo, s, bb, err, hi, lo;
@@ -140,6 +144,8 @@ static inline ostrell_t ostrell_add(ostrell_t a, ostrell_t b)
     err = (a_hi - (s - bb)) + (b_hi - bb);
     err = err + (a_lo + b_lo);
     hi = s + err;
+    if (_ostrell_isinf_d(hi))
+        return ostrell_from_double(hi);
     lo = err - (hi - s);
     return ostrell_from_hi_lo(hi, lo);
 }
@@ -156,6 +162,8 @@ static inline ostrell_t ostrell_sub(ostrell_t a, ostrell_t b)
     err = (a_hi - (s - bb)) - (b_hi + bb);
     err = err + (a_lo - b_lo);
     hi = s + err;
+    if (_ostrell_isinf_d(hi))
+        return ostrell_from_double(hi);
     lo = err - (hi - s);
     return ostrell_from_hi_lo(hi, lo);
 }
@@ -171,6 +179,8 @@ static inline ostrell_t ostrell_mul(ostrell_t a, ostrell_t b)
     err = ostrell_exact_mul_err(a_hi, b_hi, p);
     err = err + (_ostrell_mul_rounded(a_hi, b_lo) + _ostrell_mul_rounded(a_lo, b_hi));
     hi = p + err;
+    if (_ostrell_isinf_d(hi))
+        return ostrell_from_double(hi);
     lo = err - (hi - p);
     return ostrell_from_hi_lo(hi, lo);
 }

@@ -1,8 +1,12 @@
 // ostrell_stream.hpp: float128 on standard streams.
 //
-// `os << x` writes the text of ostrell_to_string_prec: 32 significant digits
-// (to_string) while the stream keeps its default precision 6, otherwise the
-// stream's precision (clamped to 1..60).  std::showpos puts '+' before a text
+// `os << x` writes, in the default float field, the text of
+// ostrell_to_string_prec: 32 significant digits (to_string) while the stream
+// keeps its default precision 6, otherwise the stream's precision (clamped to
+// 1..60).  Under std::fixed or std::scientific it writes the exact value
+// hi + lo correctly rounded (ties to even) to precision() digits after the
+// point, as printf's %.*f and %.*e do for double (ostrell_text.h);
+// std::showpoint keeps the point of a zero precision.  std::showpos puts '+' before a text
 // without '-', std::uppercase gives "E", "INF", "NAN", and the field width
 // pads with the fill character (left, right, or after the sign for internal).
 //
@@ -21,6 +25,7 @@
 #include <string>
 
 #include "ostrell.hpp"
+#include "ostrell_text.h"
 
 namespace ostrell {
 
@@ -36,9 +41,25 @@ inline int _stream_digits(const std::ios_base& s)
 // The formatter's text of x with the stream's digits, showpos and uppercase.
 inline std::string _stream_text(const std::ios_base& s, const float128& x, bool plus)
 {
-    char buf[128];
-    ostrell_to_string_prec(buf, sizeof buf, x.data, _stream_digits(s));
-    std::string text = buf;
+    std::string text;
+    const std::ios_base::fmtflags field = s.flags() & std::ios_base::floatfield;
+    if (field == std::ios_base::fixed || field == std::ios_base::scientific) {
+        const char conv = field == std::ios_base::fixed ? 'f' : 'e';
+        const int prec = s.precision() > 1000000 ? 1000000 : static_cast<int>(s.precision());
+        const bool point = (s.flags() & std::ios_base::showpoint) != 0;
+        char small[256];
+        std::size_t n = _ostrell_text_format_printf(small, sizeof small, x.data, conv, prec, point);
+        if (n <= sizeof small) {
+            text.assign(small, n);
+        } else {
+            text.resize(n);
+            _ostrell_text_format_printf(&text[0], n, x.data, conv, prec, point);
+        }
+    } else {
+        char buf[128];
+        ostrell_to_string_prec(buf, sizeof buf, x.data, _stream_digits(s));
+        text = buf;
+    }
     if (plus && text[0] != '-')
         text.insert(0, 1, '+');
     if (s.flags() & std::ios_base::uppercase)

@@ -11,8 +11,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -23,6 +25,8 @@
 #include "ostrell_batch.h"
 #include "ostrell_io.h"
 #include "ostrell_reduce.h"
+
+#include "dtype/dtype.hpp"
 
 namespace py = pybind11;
 using ostrell::complex128;
@@ -245,6 +249,10 @@ py::list to_strings(const f64_in& a)
 // Each str (or bytes) read as Float128(text) reads it.
 f64_array from_strings(const py::iterable& texts)
 {
+    // A lone text is iterable too, but as characters: not what was meant.
+    if (py::isinstance<py::str>(texts) || py::isinstance<py::bytes>(texts))
+        throw py::type_error("from_strings: expected an iterable of texts, not a single "
+                             + std::string(py::str(py::type::of(texts).attr("__name__"))));
     std::vector<double> held; // hi, lo, hi, lo, ...
     for (py::handle item : texts) {
         if (!py::isinstance<py::str>(item) && !py::isinstance<py::bytes>(item))
@@ -291,6 +299,32 @@ f64_array sum_float64(const f64_in& x)
     return row_of(r);
 }
 
+// The path add, sub, mul and div take: the dispatcher's choice, or one that
+// the private hook _force_isa set (benchmarks and tests of the other paths).
+// Read in the loops without the GIL, hence atomic.
+std::atomic<int> forced_isa{-1};
+
+template <void (*f)(ostrell_isa, const double*, const double*, double*, std::size_t)>
+void on_path(const double* a, const double* b, double* out, std::size_t n)
+{
+    int isa = forced_isa.load(std::memory_order_relaxed);
+    f(isa < 0 ? ostrell_isa_best() : static_cast<ostrell_isa>(isa), a, b, out, n);
+}
+
+void force_isa(const std::optional<std::string>& name)
+{
+    int isa = -1;
+    if (name) {
+        if (*name == "sse2") isa = OSTRELL_ISA_SSE2;
+        else if (*name == "avx2") isa = OSTRELL_ISA_AVX2;
+        else if (*name == "avx512") isa = OSTRELL_ISA_AVX512;
+        else throw py::value_error("unknown path: " + *name + " (sse2, avx2 or avx512)");
+        if (!ostrell_isa_supported(static_cast<ostrell_isa>(isa)))
+            throw py::value_error("this CPU has no " + *name + " path");
+    }
+    forced_isa.store(isa, std::memory_order_relaxed);
+}
+
 const char* isa_name(ostrell_isa isa)
 {
     switch (isa) {
@@ -302,8 +336,14 @@ const char* isa_name(ostrell_isa isa)
 
 } // namespace
 
-// The linalg submodule (numpy_linalg.cpp).
+// python/text.cpp: format, parse, format_rows, parse_rows.
+void register_text(py::module_& m);
+// The linalg submodule (numpy_linalg.cpp) and the dtype's matmul and vecdot
+// loops (dtype/matmul.cpp).
 void ostrell_numpy_add_linalg(py::module_& m);
+namespace ostrell_dtype {
+int register_linalg_loops();
+}
 
 PYBIND11_MODULE(ostrell_numpy, m)
 {
@@ -334,10 +374,10 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("trunc", &unary<ostrell_batch_trunc>, "each row rounded toward zero");
     m.def("round", &unary<ostrell_batch_round>, "each row rounded to the nearest integer, ties away from zero");
     m.def("fmod", &binary<ostrell_batch_fmod>, "fmod(a, b) row by row");
-    m.def("add", &binary<ostrell_batch_add>, "a + b row by row");
-    m.def("sub", &binary<ostrell_batch_sub>, "a - b row by row");
-    m.def("mul", &binary<ostrell_batch_mul>, "a * b row by row");
-    m.def("div", &binary<ostrell_batch_div>, "a / b row by row");
+    m.def("add", &binary<on_path<ostrell_batch_add_isa>>, "a + b row by row");
+    m.def("sub", &binary<on_path<ostrell_batch_sub_isa>>, "a - b row by row");
+    m.def("mul", &binary<on_path<ostrell_batch_mul_isa>>, "a * b row by row");
+    m.def("div", &binary<on_path<ostrell_batch_div_isa>>, "a / b row by row");
 
     // Conversions.
     m.def("to_rows", &to_rows, "(N, 2) rows of an iterable of ostrell.Float128, bit for bit");
@@ -349,6 +389,7 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("to_float64", &to_float64, "the float64 nearest to each row's value");
     m.def("to_strings", &to_strings, "the text of each row, as str(Float128)");
     m.def("from_strings", &from_strings, "rows of texts read as Float128(text)");
+    register_text(m);
 
     // Reductions, each giving one row (hi, lo).
     m.def("sum", &sum_rows, "sum of the rows of an (N, 2) array, in double-double");
@@ -356,6 +397,17 @@ PYBIND11_MODULE(ostrell_numpy, m)
     m.def("sum_float64", &sum_float64, "compensated sum of a float64 array, as a double-double row");
 
     m.attr("isa") = isa_name(ostrell_isa_best());
+    // Private: runs add, sub, mul and div on the named path ("sse2", "avx2",
+    // "avx512"; None: the best one), for benchmarks and tests.
+    m.def("_force_isa", &force_isa, py::arg("name").none(true));
 
+    // The NumPy dtype of Float128 values (python/dtype/).
+    if (ostrell_dtype::install(m.ptr()) < 0)
+        throw py::error_already_set();
+    // Its np.matmul and np.vecdot loops on ostrell_gemm (python/dtype/matmul.cpp).
+    if (ostrell_dtype::register_linalg_loops() < 0)
+        throw py::error_already_set();
+
+    // The linear algebra submodule, after the dtype.
     ostrell_numpy_add_linalg(m);
 }

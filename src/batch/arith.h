@@ -56,7 +56,10 @@ _OSV_INLINE void _OSV(arith_put)(int op, int store, const double* a, const doubl
  * are loaded before anything of theirs is stored, so out == a (or b) is fine.
  * add, sub and mul take two blocks per step, which gives the scheduler two
  * independent chains (measured in cache: AVX2 mul 1.23 -> 1.08 ns per row,
- * AVX-512 add 0.62 -> 0.50); div is bound by its divisions either way, and
+ * AVX-512 add 0.62 -> 0.50).  div is not latency-bound: on AVX2, 2 to 6
+ * blocks per step (which spill some of the 16 registers) and a split of each
+ * block into a head overlapping the tail of the block before measured no
+ * faster; its time is about that of mul plus that of its 3 divisions, and
  * its longer body is slower unrolled on AVX-512.  Large (streamed) runs
  * prefetch their operands: the hardware prefetchers alone leave too few
  * lines in flight for these loop bodies. */

@@ -5,69 +5,68 @@
 
 #include "ostrell_reduce.h"
 
-/* The lane pairs, in lane order. */
+/* The lanes' double-double sums (hi[j], lo[j]), in lane order. */
 typedef struct _ostrell_reduce_lanes {
-    double s[OSTRELL_REDUCE_LANES];
-    double c[OSTRELL_REDUCE_LANES];
+    double hi[OSTRELL_REDUCE_LANES];
+    double lo[OSTRELL_REDUCE_LANES];
 } _ostrell_reduce_lanes;
 
 static inline void _ostrell_reduce_init(_ostrell_reduce_lanes* L)
 {
     int j;
     for (j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
-        L->s[j] = 0.0;
-        L->c[j] = 0.0;
+        L->hi[j] = 0.0;
+        L->lo[j] = 0.0;
     }
 }
 
-/* One step of lane j: s + h = s1 + e exactly (two-sum), then c gathers e
- * and the low part l. */
+/* One step of lane j, (hi, lo) + (h, l): the steps of ostrell_add without
+ * its overflow branches (a lane that overflows stays non-finite). */
 static inline void _ostrell_reduce_step(_ostrell_reduce_lanes* L, int j, double h, double l)
 {
-    double s = L->s[j];
-    double s1 = s + h;
-    double bb = s1 - s;
-    double e = (s - (s1 - bb)) + (h - bb);
-    L->c[j] = L->c[j] + (e + l);
-    L->s[j] = s1;
+    double s_hi = L->hi[j];
+    double s = s_hi + h;
+    double bb = s - s_hi;
+    double e = (s_hi - (s - bb)) + (h - bb);
+    double hi;
+    e = e + (L->lo[j] + l);
+    hi = s + e;
+    L->lo[j] = e - (hi - s);
+    L->hi[j] = hi;
 }
 
-/* The same step for a binary64 value (no low part). */
+/* The same step for a binary64 value: no low part to add to lo. */
 static inline void _ostrell_reduce_step1(_ostrell_reduce_lanes* L, int j, double h)
 {
-    double s = L->s[j];
-    double s1 = s + h;
-    double bb = s1 - s;
-    double e = (s - (s1 - bb)) + (h - bb);
-    L->c[j] = L->c[j] + e;
-    L->s[j] = s1;
+    double s_hi = L->hi[j];
+    double s = s_hi + h;
+    double bb = s - s_hi;
+    double e = (s_hi - (s - bb)) + (h - bb);
+    double hi;
+    e = e + L->lo[j];
+    hi = s + e;
+    L->lo[j] = e - (hi - s);
+    L->hi[j] = hi;
 }
 
 static inline int _ostrell_reduce_finite(double t) { return fabs(t) <= OSTRELL_DBL_MAX; }
 
-/* 1 when every lane's s and c is finite. */
+/* 1 when every lane's hi and lo is finite. */
 static inline int _ostrell_reduce_lanes_finite(const _ostrell_reduce_lanes* L)
 {
     int j, ok = 1;
     for (j = 0; j < OSTRELL_REDUCE_LANES; ++j)
-        ok &= _ostrell_reduce_finite(L->s[j]) & _ostrell_reduce_finite(L->c[j]);
+        ok &= _ostrell_reduce_finite(L->hi[j]) & _ostrell_reduce_finite(L->lo[j]);
     return ok;
 }
 
-/* The lanes combined in order, each normalised by a two-sum first
- * (hi + lo = s + c exactly). */
+/* The lanes combined in order by ostrell_add. */
 static inline ostrell_t _ostrell_reduce_combine(const _ostrell_reduce_lanes* L)
 {
-    ostrell_t acc = _mm_setzero_pd();
+    ostrell_t acc = ostrell_from_hi_lo(L->hi[0], L->lo[0]);
     int j;
-    for (j = 0; j < OSTRELL_REDUCE_LANES; ++j) {
-        double s = L->s[j], c = L->c[j];
-        double hi = s + c;
-        double bb = hi - s;
-        double lo = (s - (hi - bb)) + (c - bb);
-        ostrell_t lane = ostrell_from_hi_lo(hi, lo);
-        acc = j == 0 ? lane : ostrell_add(acc, lane);
-    }
+    for (j = 1; j < OSTRELL_REDUCE_LANES; ++j)
+        acc = ostrell_add(acc, ostrell_from_hi_lo(L->hi[j], L->lo[j]));
     return acc;
 }
 
@@ -85,6 +84,18 @@ static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const doubl
 
 /* ---- the vector loops: one generic body, thin per-path wrappers ---------- */
 
+/* The lane step on vectors of lanes (s_hi, s_lo) + (h, l); l = ADD(s_lo, l)
+ * is passed in already added, or s_lo alone for binary64 values. */
+#define _OSTRELL_REDUCE_VSTEP(V, ADD, SUB, s_hi, s_lo, h, lo_sum)              \
+    do {                                                                       \
+        V s_ = ADD(s_hi, h);                                                   \
+        V bb_ = SUB(s_, s_hi);                                                 \
+        V e_ = ADD(SUB(s_hi, SUB(s_, bb_)), SUB(h, bb_));                      \
+        e_ = ADD(e_, lo_sum);                                                  \
+        s_hi = ADD(s_, e_);                                                    \
+        s_lo = SUB(e_, SUB(s_hi, s_));                                         \
+    } while (0)
+
 /* Binary64 values: blocks of 16 values, lane j of the state in vector j / W,
  * element j % W.  V is the vector type, W its width, LOAD/STORE unaligned. */
 #define _OSTRELL_REDUCE_F64_BODY(V, W, LOAD, STORE, ADD, SUB)                  \
@@ -94,22 +105,18 @@ static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const doubl
         size_t b;                                                              \
         int v;                                                                 \
         for (v = 0; v < NV; ++v) {                                             \
-            s[v] = LOAD(L->s + v * (W));                                       \
-            c[v] = LOAD(L->c + v * (W));                                       \
+            s[v] = LOAD(L->hi + v * (W));                                      \
+            c[v] = LOAD(L->lo + v * (W));                                      \
         }                                                                      \
         for (b = 0; b < nblocks; ++b, x += OSTRELL_REDUCE_LANES) {            \
             for (v = 0; v < NV; ++v) {                                         \
                 V h = LOAD(x + v * (W));                                       \
-                V s1 = ADD(s[v], h);                                           \
-                V bb = SUB(s1, s[v]);                                          \
-                V e = ADD(SUB(s[v], SUB(s1, bb)), SUB(h, bb));                 \
-                c[v] = ADD(c[v], e);                                           \
-                s[v] = s1;                                                     \
+                _OSTRELL_REDUCE_VSTEP(V, ADD, SUB, s[v], c[v], h, c[v]);       \
             }                                                                  \
         }                                                                      \
         for (v = 0; v < NV; ++v) {                                             \
-            STORE(L->s + v * (W), s[v]);                                       \
-            STORE(L->c + v * (W), c[v]);                                       \
+            STORE(L->hi + v * (W), s[v]);                                      \
+            STORE(L->lo + v * (W), c[v]);                                      \
         }                                                                      \
     }
 
@@ -128,8 +135,8 @@ static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const doubl
         int v, k;                                                              \
         for (v = 0; v < NV; ++v) {                                             \
             for (k = 0; k < (W); ++k) {                                        \
-                tmp_s[k] = L->s[v * (W) + perm[k]];                            \
-                tmp_c[k] = L->c[v * (W) + perm[k]];                            \
+                tmp_s[k] = L->hi[v * (W) + perm[k]];                           \
+                tmp_c[k] = L->lo[v * (W) + perm[k]];                           \
             }                                                                  \
             s[v] = LOAD(tmp_s);                                                \
             c[v] = LOAD(tmp_c);                                                \
@@ -140,19 +147,15 @@ static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const doubl
                 V r1 = LOAD(x + 2 * v * (W) + (W));                            \
                 V h = UNLO(r0, r1);                                            \
                 V l = UNHI(r0, r1);                                            \
-                V s1 = ADD(s[v], h);                                           \
-                V bb = SUB(s1, s[v]);                                          \
-                V e = ADD(SUB(s[v], SUB(s1, bb)), SUB(h, bb));                 \
-                c[v] = ADD(c[v], ADD(e, l));                                   \
-                s[v] = s1;                                                     \
+                _OSTRELL_REDUCE_VSTEP(V, ADD, SUB, s[v], c[v], h, ADD(c[v], l)); \
             }                                                                  \
         }                                                                      \
         for (v = 0; v < NV; ++v) {                                             \
             STORE(tmp_s, s[v]);                                                \
             STORE(tmp_c, c[v]);                                                \
             for (k = 0; k < (W); ++k) {                                        \
-                L->s[v * (W) + perm[k]] = tmp_s[k];                            \
-                L->c[v * (W) + perm[k]] = tmp_c[k];                            \
+                L->hi[v * (W) + perm[k]] = tmp_s[k];                           \
+                L->lo[v * (W) + perm[k]] = tmp_c[k];                           \
             }                                                                  \
         }                                                                      \
     }
@@ -236,27 +239,29 @@ static inline void _ostrell_reduce_plain_column(double* lane, const double* x, s
 ostrell_t ostrell_sum_f64_isa(ostrell_isa isa, const double* x, size_t n)
 {
     _ostrell_reduce_lanes L;
-    double zeros[OSTRELL_REDUCE_LANES] = {0};
+    double zeros[OSTRELL_REDUCE_LANES] = {0}, lane_hi[OSTRELL_REDUCE_LANES] = {0};
     size_t i;
     _ostrell_reduce_init(&L);
     for (i = _ostrell_reduce_f64_blocks(isa, &L, x, n); i < n; ++i)
         _ostrell_reduce_step1(&L, (int)(i % OSTRELL_REDUCE_LANES), x[i]);
     if (_ostrell_reduce_lanes_finite(&L))
         return _ostrell_reduce_combine(&L);
-    /* s is each lane's plain sum of the values. */
-    return _ostrell_reduce_plain(L.s, zeros);
+    for (i = 0; i < n; ++i)
+        lane_hi[i % OSTRELL_REDUCE_LANES] = lane_hi[i % OSTRELL_REDUCE_LANES] + x[i];
+    return _ostrell_reduce_plain(lane_hi, zeros);
 }
 
 ostrell_t ostrell_sum_rows_isa(ostrell_isa isa, const double* x, size_t n)
 {
     _ostrell_reduce_lanes L;
-    double lane_lo[OSTRELL_REDUCE_LANES] = {0};
+    double lane_hi[OSTRELL_REDUCE_LANES] = {0}, lane_lo[OSTRELL_REDUCE_LANES] = {0};
     _ostrell_reduce_init(&L);
     _ostrell_reduce_rows_feed(isa, &L, x, n);
     if (_ostrell_reduce_lanes_finite(&L))
         return _ostrell_reduce_combine(&L);
+    _ostrell_reduce_plain_column(lane_hi, x, n, 0);
     _ostrell_reduce_plain_column(lane_lo, x, n, 1);
-    return _ostrell_reduce_plain(L.s, lane_lo);
+    return _ostrell_reduce_plain(lane_hi, lane_lo);
 }
 
 /* Rows of products computed per piece of this many rows (a multiple of 16),

@@ -247,6 +247,27 @@ TEST(Special, AddSubMul)
     EXPECT_EQ(test::lo(big), exact_err(1e304, 1.5, 1e304 * 1.5));
 }
 
+// A high part that overflows only in the final renormalisation (s or p
+// finite) gives (±inf, +0), as an overflow of s or p does; the steps would
+// leave lo = -inf or NaN, a pair whose value is NaN.
+TEST(Special, OverflowInTheRenormalisationIsInfPlusZero)
+{
+    const double max_lo = 0x1.fffffffffffffp+969;  // the float128 maximum (DBL_MAX, max_lo)
+    const ostrell_t max = pair(DBL_MAX, max_lo), neg_max = pair(-DBL_MAX, -max_lo);
+    EXPECT_TRUE(same_bits(ostrell_add(max, pair(1e286, 0)), pair(INF, 0)));
+    EXPECT_TRUE(same_bits(ostrell_sub(max, pair(-1e286, 0)), pair(INF, 0)));
+    EXPECT_TRUE(same_bits(ostrell_add(neg_max, pair(-1e286, 0)), pair(-INF, 0)));
+    EXPECT_TRUE(same_bits(ostrell_sub(neg_max, pair(1e286, 0)), pair(-INF, 0)));
+    EXPECT_TRUE(same_bits(ostrell_mul(max, pair(1, 0x1p-53)), pair(INF, 0)));
+    EXPECT_TRUE(same_bits(ostrell_mul(neg_max, pair(1, 0x1p-53)), pair(-INF, 0)));
+    // an unnormalised low part whose sum or product overflows: (inf, NaN) before
+    EXPECT_TRUE(same_bits(ostrell_add(pair(1, DBL_MAX), pair(1, DBL_MAX)), pair(INF, 0)));
+    EXPECT_TRUE(same_bits(ostrell_mul(pair(1, 1e308), pair(10, 0)), pair(INF, 0)));
+    // just below: finite, the largest value unchanged
+    EXPECT_TRUE(same_bits(ostrell_add(max, pair(0, 0)), max));
+    EXPECT_TRUE(same_bits(ostrell_mul(max, pair(1, 0)), max));
+}
+
 TEST(Special, Div)
 {
     ostrell_t third = ostrell_div(pair(1, 0), pair(3, 0));

@@ -4,6 +4,8 @@
 // buffers.  A NaN part only has to be a NaN in the same part (its sign and
 // payload may follow the operand order).
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -201,6 +203,35 @@ TEST_P(BatchArith, MillionRowsBitForBit)
     for (const Op& op : ops) {
         op.batch(path.isa, a.data(), b.data(), out.data() + 2, n);  // out: 16-byte aligned, not 64
         expect_rows(op, path, a.data(), b.data(), out.data() + 2, n, "2^20 rows");
+    }
+}
+
+// A high part that overflows only in the renormalisation gives (±inf, +0) on
+// every path, in a block of ordinary rows as in a block of its own.
+TEST_P(BatchArith, OverflowInTheRenormalisationIsInfPlusZero)
+{
+    const Path& path = GetParam();
+    const double max_lo = 0x1.fffffffffffffp+969;
+    const struct {
+        int op;
+        double a[2], b[2], hi;
+    } cases[] = {
+        {0, {DBL_MAX, max_lo}, {1e286, 0}, HUGE_VAL},   {1, {DBL_MAX, max_lo}, {-1e286, 0}, HUGE_VAL},
+        {0, {-DBL_MAX, -max_lo}, {-1e286, 0}, -HUGE_VAL}, {1, {-DBL_MAX, -max_lo}, {1e286, 0}, -HUGE_VAL},
+        {2, {DBL_MAX, max_lo}, {1, 0x1p-53}, HUGE_VAL},  {2, {1, 1e308}, {-10, 0}, -HUGE_VAL},
+        {0, {1, DBL_MAX}, {1, DBL_MAX}, HUGE_VAL},
+    };
+    const size_t n = 4 * path.lanes;
+    for (const auto& c : cases) {
+        for (size_t at : {size_t(0), path.lanes + 1, n - 1}) {
+            std::vector<double> a(2 * n, 1.5), b(2 * n, 0.25), out(2 * n);
+            std::copy(c.a, c.a + 2, &a[2 * at]);
+            std::copy(c.b, c.b + 2, &b[2 * at]);
+            ops[c.op].batch(path.isa, a.data(), b.data(), out.data(), n);
+            EXPECT_EQ(bits(out[2 * at]), bits(c.hi)) << path.name << " " << ops[c.op].name << " row " << at;
+            EXPECT_EQ(bits(out[2 * at + 1]), 0u) << path.name << " " << ops[c.op].name << " row " << at;
+            expect_rows(ops[c.op], path, a.data(), b.data(), out.data(), n, "overflow rows");
+        }
     }
 }
 

@@ -61,7 +61,7 @@ std::string first_values(const double* x, size_t count)
     return s;
 }
 
-// The documented bound (2 m^2 + 64) u^2 * abs_sum, m = ceil(n / 16), in MPFR.
+// The documented bound (3 m + 48) u^2 * abs_sum, m = ceil(n / 16), in MPFR.
 void expect_within_bound(ostrell_t got, const mpfr_t exact, const mpfr_t abs_sum, size_t n,
                          double extra_u2 = 0.0)
 {
@@ -70,7 +70,7 @@ void expect_within_bound(ostrell_t got, const mpfr_t exact, const mpfr_t abs_sum
     test::Mp::of(err.v, got);
     mpfr_sub(err.v, err.v, exact, MPFR_RNDN);
     mpfr_abs(err.v, err.v, MPFR_RNDN);
-    mpfr_mul_d(bound.v, abs_sum, 2 * m * m + 64 + extra_u2, MPFR_RNDN);
+    mpfr_mul_d(bound.v, abs_sum, 3 * m + 48 + extra_u2, MPFR_RNDN);
     mpfr_mul_2si(bound.v, bound.v, -106, MPFR_RNDN);
     EXPECT_LE(mpfr_cmp(err.v, bound.v), 0)
         << "n " << n << " got " << hex(got) << " exact " << mpfr_get_d(exact, MPFR_RNDN)

@@ -287,6 +287,26 @@ def test_special_rows():
     assert m[5, 0] == 8.0
 
 
+def test_overflow_in_the_renormalisation_is_inf_plus_zero():
+    # the float128 maximum + 1e286: s finite, s + err infinite; (inf, -inf) before
+    top = np.array([[1.7976931348623157e308, float.fromhex("0x1.fffffffffffffp+969")]])
+    big = np.array([[1e286, 0.0]])
+    m = F(top[0, 0]) + F(top[0, 1])
+    for r in (m + F(1e286), m - F(-1e286), -m - F(1e286)):
+        assert ostrell.isinf(r) and not ostrell.isnan(r)
+    # every block position of the batch paths, and the scalar tail
+    n = 37
+    for i in (0, 8, 36):
+        a, b = np.tile([1.5, 0.0], (n, 1)), np.tile([0.25, 0.0], (n, 1))
+        a[i], b[i] = top[0], big[0]
+        for f, y in ((ostrell.add_arrays, b), (ostrell.sub_arrays, -b)):
+            r = f(a, y)
+            assert r[i, 0] == INF and bits(r)[i, 1] == 0, (f.__name__, i, hx(r[i]))
+        b[i] = [1.0, 2.0 ** -53]
+        r = ostrell.mul_arrays(a, b)
+        assert r[i, 0] == INF and bits(r)[i, 1] == 0, ("mul", i, hx(r[i]))
+
+
 def test_unnormalised_rows_are_used_unchanged():
     # (1, 1) is not renormalised first: two-sum of the high parts, then the low parts
     r = ostrell.add_arrays(np.array([[1.0, 1.0]]), np.array([[0.0, 0.0]]))

@@ -55,3 +55,25 @@ def test_chunked_equals_one_call(f, n, k):
 def test_chunked_strided_views(f):
     a, b = rows(20_000, 3), rows(40_000, 4)[::2]   # b is a strided view: the row loop
     assert_same(chunked(f, a, b, 333), f(a, b), a, b)
+
+
+# The NumPy dtype: NumPy's ufuncs on a chunked Dask array of Float128DType
+# give the bits of one call; a sum over chunks is the sum of the chunk sums.
+def test_dtype_chunked_ufuncs_and_sum():
+    on = pytest.importorskip("ostrell_numpy")
+    a, b = rows(20_003, 5), rows(20_003, 6)
+    x, y = on.as_float128(a), on.as_float128(b)
+    dx, dy = da.from_array(x, chunks=997), da.from_array(y, chunks=997)
+    got = (np.sqrt(dx * dx + dy) - dx / dy).compute(scheduler="threads")
+    assert_same(on.as_rows(got), on.as_rows(np.sqrt(x * x + y) - x / y), a, b)
+    finite = np.isfinite(a).all(axis=1)
+    xf = x[finite]
+    dxf = da.from_array(xf, chunks=1000)
+
+    def chunk_sum(v, axis=None, keepdims=False):
+        return np.asarray(np.sum(v, axis=axis, keepdims=keepdims), dtype=on.float128_dtype)
+
+    total = da.reduction(dxf, chunk_sum, chunk_sum, split_every=dxf.numblocks[0] + 1,
+                         dtype=on.float128_dtype).compute(scheduler="threads")[()]
+    parts = np.array([np.sum(xf[s:s + 1000]) for s in range(0, len(xf), 1000)], dtype=on.float128_dtype)
+    assert on.to_rows([total]).tolist() == on.to_rows([np.sum(parts)]).tolist()

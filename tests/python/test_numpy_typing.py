@@ -46,5 +46,5 @@ def test_stub_names_every_function_once():
     tree = ast.parse(STUB.read_text())
     stubbed = sorted(node.name for node in tree.body if isinstance(node, ast.FunctionDef))
     public = sorted(name for name, f in vars(ostrell_numpy).items()
-                    if callable(f) and not name.startswith("_"))
+                    if callable(f) and not isinstance(f, type) and not name.startswith("_"))
     assert stubbed == public

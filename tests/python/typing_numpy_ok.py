@@ -16,3 +16,6 @@ nearest: npt.NDArray[np.float64] = onp.to_float64(parsed)
 total: npt.NDArray[np.float64] = onp.sum(rows) + onp.dot(rows, rows) + onp.sum_float64(nearest)
 path: str = onp.isa
 zs: list[ostrell.Complex128] = onp.from_complex_rows(onp.to_complex_rows([ostrell.Complex128(1.0, 2.0)]))
+dt: onp.Float128DType = onp.float128_dtype
+arr = onp.as_float128(np.zeros((3, 2)))
+arr_rows: npt.NDArray[np.float64] = onp.as_rows(np.exp(arr))

@@ -25,9 +25,9 @@ void EVAL(int fn, const ostrell_t* in, ostrell_t* out, long n)
         a.real = x[0]; a.imag = x[1]; b.real = x[2]; b.imag = x[3];
         o[1] = _mm_setzero_pd();
         switch (fn) {
-        case 0: o[0] = ostrell_add(x[0], x[1]); break;
-        case 1: o[0] = ostrell_sub(x[0], x[1]); break;
-        case 2: o[0] = ostrell_mul(x[0], x[1]); break;
+        case 0: case 30: o[0] = ostrell_add(x[0], x[1]); break;
+        case 1: case 31: o[0] = ostrell_sub(x[0], x[1]); break;
+        case 2: case 32: o[0] = ostrell_mul(x[0], x[1]); break;
         case 3: o[0] = ostrell_div(x[0], x[1]); break;
         case 4: o[0] = ostrell_sqrt(x[0]); break;
         case 5:
