@@ -17,8 +17,13 @@ third = Float128(1) / Float128(3)
 print("1/3                 =", third)
 
 # str() writes 32 significant digits, cut rather than rounded, and Float128(text)
-# reads them back near the value, not always to its bits: store rows, not text.
+# reads them back near the value, not always to its bits.  The companion's
+# format() writes the shortest text that parse() reads back to the same pair,
+# and format(x, d) the d correctly rounded digits.
 print("Float128(str(1/3)) == 1/3:", Float128(str(third)) == third)
+print("format(1/3)         =", onp.format(third))
+print("parse(format(1/3)) == 1/3:", onp.parse(onp.format(third)) == third)
+print("format(1/3, 40)     =", onp.format(third, 40))
 print("0.1 * pi            =", repr(tenth * ostrell.pi))
 
 # Module functions; printing truncates after 32 digits.
@@ -53,3 +58,8 @@ harmonic = onp.sum(onp.div(onp.from_float64(np.ones(10)), k))
 print("1 + 1/2 + ... + 1/10 =", onp.from_rows([harmonic])[0])
 values = [1e16, 1.0, -1e16]
 print("sum_float64([1e16, 1, -1e16]) =", onp.sum_float64(values), " np.sum:", np.sum(values))
+
+# The dtype: Float128 values in ordinary NumPy arrays, NumPy's own functions.
+v = np.array([Float128(1), Float128(2), Float128(3)], dtype=onp.float128_dtype)
+print("np.sqrt(v) / v      =", np.sqrt(v) / v)
+print("np.sum(1 / v)       =", np.sum(Float128(1) / v))

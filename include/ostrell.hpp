@@ -4,6 +4,7 @@
 #ifndef OSTRELL_HPP
 #define OSTRELL_HPP
 
+#include <cmath>
 #include <string>
 
 #include "ostrell.h"
@@ -19,6 +20,17 @@ public:
     float128() : data(_mm_setzero_pd()) {}
     float128(double d) : data(ostrell_from_double(d)) {}
     float128(__m128d v) : data(v) {}
+    // Integers exactly: a 64-bit one as hi = the nearest binary64 and lo the
+    // exact remainder.  One constructor per integer type, so that none of
+    // them competes with another (or with double) for an integer argument;
+    // narrower types promote to int.  Mixed operators (ostrell_mixed.hpp)
+    // still take integers through double.
+    float128(int i) : data(ostrell_from_double(i)) {}
+    float128(unsigned i) : data(ostrell_from_double(i)) {}
+    float128(long i) : data(from_i64((long long)i)) {}
+    float128(unsigned long i) : data(from_u64((unsigned long long)i)) {}
+    float128(long long i) : data(from_i64(i)) {}
+    float128(unsigned long long i) : data(from_u64(i)) {}
 
     void extract(double& hi, double& lo) const { ostrell_extract(data, &hi, &lo); }
 
@@ -45,6 +57,23 @@ public:
     // The high part: the binary64 nearest the value for a normalised pair.
     // Explicit, so that no existing expression converts through it.
     explicit operator double() const { return _mm_cvtsd_f64(data); }
+
+    // x = h 2^32 + l with both halves exact in binary64 and |h 2^32| > l
+    // when h != 0: the fast two-sum gives the nearest binary64 and the exact
+    // remainder.
+    static ostrell_t from_parts(double h, double l)
+    {
+        double s = h + l;
+        return ostrell_from_hi_lo(s, l - (s - h));
+    }
+    static ostrell_t from_i64(long long i)
+    {
+        return from_parts((double)(i >> 32) * 4294967296.0, (double)(i & 0xFFFFFFFFLL));
+    }
+    static ostrell_t from_u64(unsigned long long u)
+    {
+        return from_parts((double)(u >> 32) * 4294967296.0, (double)(u & 0xFFFFFFFFULL));
+    }
 
     // 32 significant digits; the formatter never writes past the 128 bytes.
     std::string to_string() const
@@ -94,6 +123,61 @@ inline float128 fmod(float128 a, float128 b) { return ostrell_fmod(a.data, b.dat
 
 inline bool isnan(float128 x) { return ostrell_isnan(x.data) != 0; }
 inline bool isinf(float128 x) { return ostrell_isinf(x.data) != 0; }
+
+// What generic numeric code calls on a floating type (found by argument-
+// dependent lookup, like abs and sqrt).  Classification and sign are decided
+// on the high part, as in ostrell_utils.h.
+inline bool isfinite(float128 x) { return !isnan(x) && !isinf(x); }
+inline bool signbit(float128 x) { return std::signbit(_mm_cvtsd_f64(x.data)); }
+inline float128 fabs(float128 x) { return ostrell_abs(x.data); }
+// x with the sign of y: both parts negated when the high parts' signs differ.
+inline float128 copysign(float128 x, float128 y) { return signbit(x) != signbit(y) ? -x : x; }
+// The other operand when one is NaN; the first when they compare equal.
+inline float128 fmin(float128 x, float128 y) { return isnan(x) ? y : isnan(y) ? x : y < x ? y : x; }
+inline float128 fmax(float128 x, float128 y) { return isnan(x) ? y : isnan(y) ? x : y > x ? y : x; }
+
+// x 2^n, each part by std::ldexp: exact unless the low part becomes
+// subnormal; an overflow gives (±inf, +0) as the arithmetic does.
+inline float128 ldexp(float128 x, int n)
+{
+    double hi, lo;
+    x.extract(hi, lo);
+    hi = std::ldexp(hi, n);
+    if (std::isinf(hi)) return float128(hi);
+    return ostrell_from_hi_lo(hi, std::ldexp(lo, n));
+}
+
+// m with x = m 2^*e and 0.5 <= |m| < 1 as a double-double value (the high
+// part's exponent, one less when the low part takes the value below a power
+// of two); zero, infinity and NaN as std::frexp.
+inline float128 frexp(float128 x, int* e)
+{
+    double hi, lo;
+    x.extract(hi, lo);
+    if (hi == 0.0 || !isfinite(x)) {
+        std::frexp(hi, e);
+        return x;
+    }
+    std::frexp(hi, e);
+    if (std::fabs(hi) == std::ldexp(1.0, *e - 1) && lo != 0.0 && std::signbit(lo) != std::signbit(hi))
+        --*e;
+    return ldexp(x, -*e);
+}
+
+// sqrt(x^2 + y^2) without overflow or underflow in the squares: both scaled
+// by the power of two 2^-k that brings the larger high part into [1, 2),
+// then ostrell_sqrt(ostrell_add(ostrell_mul(x, x), ostrell_mul(y, y))) 2^k.
+// An infinite operand gives +inf, even with a NaN.
+inline float128 hypot(float128 x, float128 y)
+{
+    if (isinf(x) || isinf(y)) return float128(HUGE_VAL);
+    if (isnan(x) || isnan(y)) return x + y;
+    double m = std::fmax(std::fabs(_mm_cvtsd_f64(x.data)), std::fabs(_mm_cvtsd_f64(y.data)));
+    if (m == 0.0) return float128(0.0);
+    int k = std::ilogb(m);
+    float128 xs = ldexp(x, -k), ys = ldexp(y, -k);
+    return ldexp(sqrt(xs * xs + ys * ys), k);
+}
 
 // One object each for the whole program, initialised once at load time.
 inline const float128 pi = float128(_ostrell_from_raw(_ostrell_pi_raw));

@@ -26,6 +26,15 @@ public:
     complex128(const std::complex<double>& v)
         : data{ostrell_from_double(v.real()), ostrell_from_double(v.imag())} {}
 
+    // A real value as (re, +0): assignment only (no converting constructor,
+    // which would add candidates to calls overloaded on both classes).
+    complex128& operator=(const float128& re)
+    {
+        data.real = re.data;
+        data.imag = _mm_setzero_pd();
+        return *this;
+    }
+
     float128 real() const { return data.real; }
     float128 imag() const { return data.imag; }
 

@@ -349,6 +349,12 @@ const char* isa_name(ostrell_isa isa)
 
 // python/text.cpp: format, parse, format_rows, parse_rows.
 void register_text(py::module_& m);
+// The linalg submodule (numpy_linalg.cpp) and the dtype's matmul and vecdot
+// loops (dtype/matmul.cpp).
+void ostrell_numpy_add_linalg(py::module_& m);
+namespace ostrell_dtype {
+int register_linalg_loops();
+}
 
 PYBIND11_MODULE(ostrell_numpy, m)
 {
@@ -409,4 +415,10 @@ PYBIND11_MODULE(ostrell_numpy, m)
     // The NumPy dtype of Float128 values (python/dtype/).
     if (ostrell_dtype::install(m.ptr()) < 0)
         throw py::error_already_set();
+    // Its np.matmul and np.vecdot loops on ostrell_gemm (python/dtype/matmul.cpp).
+    if (ostrell_dtype::register_linalg_loops() < 0)
+        throw py::error_already_set();
+
+    // The linear algebra submodule, after the dtype.
+    ostrell_numpy_add_linalg(m);
 }

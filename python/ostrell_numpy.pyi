@@ -5,6 +5,7 @@
 # positional-only.  Rows are (N, 2) float64 arrays (high part, low part);
 # any array-like is accepted and converted to float64.
 
+import types
 import typing
 
 import numpy
@@ -16,6 +17,9 @@ _ArrayIn: typing.TypeAlias = typing.Annotated[numpy.typing.ArrayLike, numpy.floa
 _ArrayOut: typing.TypeAlias = numpy.typing.NDArray[numpy.float64]
 
 isa: str
+# Dense linear algebra on (..., m, n, 2) arrays of rows: matmul, solve, inv,
+# det, cholesky, qr, lstsq (see docs/linalg.md).
+linalg: types.ModuleType
 
 def sqrt(arg0: _ArrayIn, /) -> _ArrayOut: ...
 def exp(arg0: _ArrayIn, /) -> _ArrayOut: ...

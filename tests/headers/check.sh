@@ -22,6 +22,13 @@ for pair in gcc:g++ clang:clang++; do
     for h in "$inc"/ostrell*.h "$inc"/ostrell*.hpp; do
         name=$(basename "$h")
         printf '#include "%s"\n' "$name" >"$tmp/tu"
+        # ostrell_eigen.hpp also needs Eigen's headers (as system headers);
+        # without them it is left out.
+        extra=()
+        if [[ $name == ostrell_eigen.hpp ]]; then
+            [ -d /usr/include/eigen3 ] || continue
+            extra=(-isystem /usr/include/eigen3)
+        fi
         runs=()
         if [[ $name == *.h ]]; then
             for std in c11 c17; do runs+=("$cc -x c -std=$std"); done
@@ -30,7 +37,7 @@ for pair in gcc:g++ clang:clang++; do
         for run in "${runs[@]}"; do
             count=$((count + 1))
             # shellcheck disable=SC2086
-            if ! out=$($run "${warn[@]}" -fsyntax-only -I"$inc" "$tmp/tu" 2>&1); then
+            if ! out=$($run "${warn[@]}" "${extra[@]}" -fsyntax-only -I"$inc" "$tmp/tu" 2>&1); then
                 echo "FAIL $name: $run"
                 echo "$out" | grep -E 'error|warning' | head -n 3
                 status=1
