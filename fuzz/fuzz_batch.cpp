@@ -5,14 +5,16 @@
 // header gives, separately and in place, and each result row must have the
 // scalar function's bits (a NaN part only as a NaN in the same part).  The
 // reductions must give the same bits on every path, those of the order
-// ostrell_reduce.h states (a NaN as a NaN).  Any difference traps with the row
+// ostrell_reduce.h states (a NaN as a NaN), and every element of the matrix
+// product (ostrell_gemm_isa) the fold ostrell_linalg.h states.  Any difference traps with the row
 // printed as hex bit patterns.
 //
 // Header bytes: [0] offset of the arrays in doubles (mod 8: aligned and
 // unaligned to every vector width); [1] rows (up to 255); [2] shaping: bit 0
 // high parts scaled into [2^-12, 2^12) (specials kept), bit 1 low parts made
 // below half an ulp of the high part, bit 2 second operand the first one
-// reversed; [3] rotation of the second operand's rows.
+// reversed, bits 3-4 the matrix product's rows less one; [3] rotation of the
+// second operand's rows, mod 8 the product's inner dimension less one.
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +25,7 @@
 
 #include "ostrell.h"
 #include "ostrell_batch.h"
+#include "ostrell_linalg.h"
 #include "ostrell_math.h"
 #include "ostrell_reduce.h"
 
@@ -237,6 +240,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             check_row("sincos in place (cosine)", isa, i, pa + 2 * i, 1, pc + 2 * i, c);
         }
         rows_checked += 2 * n;
+    }
+
+    // The matrix product: A (m x k) from the first operand's rows, B (k x c)
+    // from the second's, on every path with one and two threads, from zero and
+    // accumulated onto C; each element the left fold ostrell_linalg.h states.
+    const size_t k = 1 + rotate % 8, cols = n / k < 24 ? n / k : 24;
+    const size_t m = (1 + (shape >> 3) % 4) < n / k ? 1 + (shape >> 3) % 4 : n / k;
+    if (cols > 0 && m > 0) {
+        std::vector<double> c(2 * m * cols), c0(2 * m * cols);
+        for (size_t i = 0; i < 2 * m * cols; ++i)
+            c0[i] = pb[(i + 2 * k) % (2 * n)];
+        for (ostrell_isa isa : paths) {
+            for (int accumulate = 0; accumulate < 2; ++accumulate) {
+                c = c0;
+                const unsigned threads = 1 + unsigned(accumulate);
+                if (ostrell_gemm_isa(isa, threads, accumulate, m, cols, k, pa, k, pb, cols, c.data(), cols) != 0)
+                    __builtin_trap();
+                for (size_t i = 0; i < m; ++i)
+                    for (size_t j = 0; j < cols; ++j) {
+                        const size_t at = 2 * (i * cols + j);
+                        ostrell_t acc = accumulate ? ostrell_from_hi_lo(c0[at], c0[at + 1]) : ostrell_from_double(0.0);
+                        for (size_t q = 0; q < k; ++q)
+                            acc = ostrell_add(acc, ostrell_mul(ostrell_from_hi_lo(pa[2 * (i * k + q)], pa[2 * (i * k + q) + 1]),
+                                                               ostrell_from_hi_lo(pb[2 * (q * cols + j)], pb[2 * (q * cols + j) + 1])));
+                        const double args[4] = {double(i), double(j), double(k), double(accumulate)};
+                        check_row("gemm (args: i, j, k, accumulate)", isa, at / 2, args, 2, c.data() + at, acc);
+                    }
+                rows_checked += m * cols;
+            }
+        }
     }
 
     // Reductions: the 2n doubles as values, the n rows, the n row products.
