@@ -7,7 +7,8 @@
  *                               ostrell_mul(a[i], b[i])
  *
  * Order of operations (the same on every path and in every build, so the
- * result has the same bits everywhere):
+ * result has the same bits everywhere; a NaN result is NaN everywhere, its
+ * sign and payload may vary with the path, as for the batch functions):
  *   - Element i (a value, a row, or a row product) goes to lane i mod 16.
  *     Each lane holds a double-double sum (hi, lo) starting at (+0, +0) and
  *     adds its elements in index order by the steps of ostrell_add without
@@ -64,7 +65,7 @@ extern "C" {
 #define OSTRELL_REDUCE_LANES 16
 
 /* The sums and the dot product on the named path (ostrell_batch.h); every
- * path gives the same bits. */
+ * path gives the same bits (a NaN's sign and payload aside). */
 ostrell_t ostrell_sum_f64_isa(ostrell_isa isa, const double* x, size_t n);
 ostrell_t ostrell_sum_rows_isa(ostrell_isa isa, const double* x, size_t n);
 ostrell_t ostrell_dot_rows_isa(ostrell_isa isa, const double* a, const double* b, size_t n);
