@@ -12,7 +12,10 @@ array of Float128DType (as_float128, no copy), NumPy's own ufuncs on the Dask
 array (np.exp(x) * y + x runs chunk by chunk), and a sum over chunks: every
 chunk summed by np.sum (ostrell_numpy.sum's order), then the partial sums by
 np.sum in chunk order, so the bits do not depend on the scheduler or the
-workers.
+workers.  With worker processes (LocalCluster, a cluster) the dtype's chunks
+travel between processes as (k, 2) rows and are viewed as the dtype inside
+each task: Dask's distributed protocol rebuilds array dtypes from their type
+strings, which a user-defined dtype lacks.
 
 Schedulers:
   --scheduler threads   Dask's threaded scheduler in this process.
@@ -86,7 +89,7 @@ def same_bits(x, y):
     return x.shape == y.shape and np.array_equal(x.view(np.uint64), y.view(np.uint64))
 
 
-def run(rows_count, chunk):
+def run(rows_count, chunk, across_processes=True):
     a, b = operand(rows_count, chunk, 1), operand(rows_count, chunk, 2)
     print(f"{rows_count} rows in {a.numblocks[0]} chunks of up to {chunk} rows")
     a_np, b_np = a.compute(), b.compute()   # the whole operands, for the single calls
@@ -107,7 +110,7 @@ def run(rows_count, chunk):
     if not same_bits(chunked, whole):
         raise SystemExit("chunked result differs from one call")
     print("chunked result equals the single calls bit for bit")
-    run_dtype(a, b, a_np, b_np)
+    run_dtype(a, b, a_np, b_np, across_processes)
 
 
 def as_dtype(x):
@@ -130,18 +133,40 @@ def sum_over_chunks(x):
                         dtype=ostrell_numpy.float128_dtype)
 
 
-def run_dtype(a, b, a_np, b_np):
-    x, y = as_dtype(a), as_dtype(b)
+def dtype_rowwise(f, *arrays):
+    """f on the dtype inside each task, its chunks carried as (k, 2) rows:
+    Dask's distributed protocol rebuilds an array's dtype from its type
+    string, which a user-defined dtype does not have, so between processes
+    the chunks travel as rows (zero-copy views both ways)."""
+    def block(*blks):
+        return ostrell_numpy.as_rows(f(*(ostrell_numpy.as_float128(np.ascontiguousarray(b))
+                                         for b in blks)))
+    return rowwise(block, *arrays)
+
+
+def run_dtype(a, b, a_np, b_np, across_processes):
     xs, ys = ostrell_numpy.as_float128(a_np), ostrell_numpy.as_float128(b_np)
     t0 = time.perf_counter()
-    chunked = (np.exp(x / y) * y + x).compute()
+    if across_processes:
+        chunked = ostrell_numpy.as_float128(
+            dtype_rowwise(lambda x, y: np.exp(x / y) * y + x, a, b).compute())
+    else:
+        x, y = as_dtype(a), as_dtype(b)
+        chunked = (np.exp(x / y) * y + x).compute()
     t1 = time.perf_counter()
     whole = np.exp(xs / ys) * ys + xs
     print(f"dtype np.exp(x / y) * y + x: chunked {t1 - t0:.3f} s, one call {time.perf_counter() - t1:.3f} s")
     if not same_bits(ostrell_numpy.as_rows(chunked), ostrell_numpy.as_rows(whole)):
         raise SystemExit("chunked dtype result differs from one call")
-    total = sum_over_chunks(x).compute()[()]
-    parts = np.array([np.sum(xs[s:s + x.chunks[0][0]]) for s in range(0, len(xs), x.chunks[0][0])],
+    step = a.chunks[0][0]
+    if across_processes:
+        sums = a.map_blocks(lambda blk: ostrell_numpy.to_rows(
+                                [np.sum(ostrell_numpy.as_float128(np.ascontiguousarray(blk)))]),
+                            chunks=((1,) * a.numblocks[0], (2,)), dtype=np.float64)
+        total = np.sum(ostrell_numpy.as_float128(np.ascontiguousarray(sums.compute())))
+    else:
+        total = sum_over_chunks(as_dtype(a)).compute()[()]
+    parts = np.array([np.sum(xs[s:s + step]) for s in range(0, len(xs), step)],
                      dtype=ostrell_numpy.float128_dtype)
     if not same_bits(ostrell_numpy.to_rows([total]), ostrell_numpy.to_rows([np.sum(parts)])):
         raise SystemExit("chunked sum differs from the sum of the chunk sums")
@@ -160,7 +185,7 @@ def main():
         import dask
         with dask.config.set(scheduler="threads"):
             print("scheduler: Dask threads in this process")
-            run(args.rows, args.chunk)
+            run(args.rows, args.chunk, across_processes=False)
         return
     if Client is None:
         raise SystemExit("--scheduler local or an address needs dask.distributed: "
