@@ -21,6 +21,7 @@ import numpy as np
 import ostrell
 import ostrell_numpy as onp
 from run import cpu_model  # benchmarks/run.py, beside this script
+from run_numpy import best_pair
 
 PATHS = ["avx512", "avx2", "sse2"]
 OPS = ["add", "sub", "mul", "div"]
@@ -31,18 +32,6 @@ def rows(n, seed):
     rng = np.random.default_rng(seed)
     hi = rng.standard_normal(n) + 3.0
     return np.stack([hi, hi * rng.uniform(-2.0 ** -54, 2.0 ** -54, n)], axis=1)
-
-
-def best_pair(f, g, reps):
-    tf = tg = math.inf
-    for _ in range(reps):
-        t0 = time.perf_counter()
-        f()
-        t1 = time.perf_counter()
-        g()
-        t2 = time.perf_counter()
-        tf, tg = min(tf, t1 - t0), min(tg, t2 - t1)
-    return tf, tg
 
 
 def main():
