@@ -11,7 +11,7 @@
 //
 // Header bytes: [0] offset of the arrays in doubles (mod 8: aligned and
 // unaligned to every vector width); [1] rows (up to 255); [2] shaping: bit 0
-// high parts scaled into [2^-12, 2^12) (specials kept), bit 1 low parts made
+// high parts scaled into [2^-12, 2^12) (infinities, NaNs and zeros kept), bit 1 low parts made
 // below half an ulp of the high part, bit 2 second operand the first one
 // reversed, bits 3-4 the matrix product's rows less one; [3] rotation of the
 // second operand's rows, mod 8 the product's inner dimension less one.
@@ -184,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(pa, data + 4, 16 * n);
     for (size_t i = 0; i < n; ++i) {
         double* row = pa + 2 * i;
-        if (shape & 1) {  // moderate exponents, specials kept
+        if (shape & 1) {  // moderate exponents, infinities, NaNs and zeros kept
             for (int p = 0; p < 2; ++p) {
                 const uint64_t u = bits(row[p]), e = (u >> 52) & 0x7FF;
                 if (e != 0 && e != 0x7FF)

@@ -367,18 +367,18 @@ std::vector<cast_def> cast_table()
 
 } // namespace
 
-PyArrayMethod_Spec** cast_specs()
+PyArrayMethod_Spec** cast_methods()
 {
     // Built once; NumPy copies what it needs when the DType is created.
     static std::vector<cast_def> defs;
     static std::vector<PyArray_DTypeMeta*> dtypes;
     static std::vector<std::vector<PyType_Slot>> slots;
-    static std::vector<PyArrayMethod_Spec> specs;
+    static std::vector<PyArrayMethod_Spec> methods;
     static std::vector<PyArrayMethod_Spec*> list;
     defs = cast_table();
     dtypes.assign(2 * defs.size(), nullptr);
     slots.assign(defs.size(), {});
-    specs.assign(defs.size(), PyArrayMethod_Spec{});
+    methods.assign(defs.size(), PyArrayMethod_Spec{});
     list.clear();
     for (std::size_t i = 0; i < defs.size(); ++i) {
         const cast_def& d = defs[i];
@@ -389,7 +389,7 @@ PyArrayMethod_Spec** cast_specs()
         slots[i].push_back({NPY_METH_strided_loop, reinterpret_cast<void*>(d.loop)});
         slots[i].push_back({NPY_METH_unaligned_strided_loop, reinterpret_cast<void*>(d.loop)});
         slots[i].push_back({0, nullptr});
-        PyArrayMethod_Spec& s = specs[i];
+        PyArrayMethod_Spec& s = methods[i];
         s.name = d.name;
         s.nin = 1;
         s.nout = 1;

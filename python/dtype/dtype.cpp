@@ -344,13 +344,13 @@ int install(PyObject* module)
     }
     slots.push_back({0, nullptr});
 
-    PyArrayDTypeMeta_Spec spec = {};
-    spec.typeobj = scalar_type;
-    spec.flags = NPY_DT_NUMERIC;
-    spec.casts = cast_specs();
-    spec.slots = slots.data();
-    spec.baseclass = nullptr;
-    if (!spec.casts || PyArrayInitDTypeMeta_FromSpec(&Float128DType, &spec) < 0)
+    PyArrayDTypeMeta_Spec meta = {};
+    meta.typeobj = scalar_type;
+    meta.flags = NPY_DT_NUMERIC;
+    meta.casts = cast_methods();
+    meta.slots = slots.data();
+    meta.baseclass = nullptr;
+    if (!meta.casts || PyArrayInitDTypeMeta_FromSpec(&Float128DType, &meta) < 0)
         return -1;
 
     the_descr = reinterpret_cast<PyArray_Descr*>(PyArrayDescr_Type.tp_new(t, nullptr, nullptr));

@@ -109,15 +109,15 @@ int add_loop(PyObject* numpy, const char* ufunc_name, PyArrayMethod_StridedLoop*
         {0, nullptr},
     };
     std::string name = std::string("float128_") + ufunc_name;
-    PyArrayMethod_Spec spec = {};
-    spec.name = name.c_str();
-    spec.nin = 2;
-    spec.nout = 1;
-    spec.casting = NPY_NO_CASTING;
-    spec.flags = static_cast<NPY_ARRAYMETHOD_FLAGS>(NPY_METH_NO_FLOATINGPOINT_ERRORS | NPY_METH_SUPPORTS_UNALIGNED);
-    spec.dtypes = dtypes;
-    spec.slots = slots;
-    int r = PyUFunc_AddLoopFromSpec(ufunc, &spec);
+    PyArrayMethod_Spec method = {};
+    method.name = name.c_str();
+    method.nin = 2;
+    method.nout = 1;
+    method.casting = NPY_NO_CASTING;
+    method.flags = static_cast<NPY_ARRAYMETHOD_FLAGS>(NPY_METH_NO_FLOATINGPOINT_ERRORS | NPY_METH_SUPPORTS_UNALIGNED);
+    method.dtypes = dtypes;
+    method.slots = slots;
+    int r = PyUFunc_AddLoopFromSpec(ufunc, &method);
     Py_DECREF(ufunc);
     return r;
 }

@@ -75,7 +75,7 @@ bool read_text(const char* first, const char* last, ostrell_t* out);
 constexpr std::size_t text_max = 64;
 
 // The parts of the DType, each set up by its own source file.
-PyArrayMethod_Spec** cast_specs();           // casts.cpp, null-terminated
+PyArrayMethod_Spec** cast_methods();           // casts.cpp, null-terminated
 int register_ufuncs();                       // ufuncs.cpp
 extern PyType_Slot sort_slots[];             // sort.cpp, {0, nullptr}-terminated
 

@@ -442,16 +442,16 @@ int register_ufuncs()
             slots.push_back({NPY_METH_get_reduction_initial, reinterpret_cast<void*>(d.initial)});
         slots.push_back({0, nullptr});
         const std::string name = std::string("float128_") + d.ufunc;
-        PyArrayMethod_Spec spec = {};
-        spec.name = name.c_str();
-        spec.nin = d.nin;
-        spec.nout = 1;
-        spec.casting = NPY_NO_CASTING;
-        spec.flags = static_cast<NPY_ARRAYMETHOD_FLAGS>(NPY_METH_NO_FLOATINGPOINT_ERRORS | NPY_METH_SUPPORTS_UNALIGNED
+        PyArrayMethod_Spec method = {};
+        method.name = name.c_str();
+        method.nin = d.nin;
+        method.nout = 1;
+        method.casting = NPY_NO_CASTING;
+        method.flags = static_cast<NPY_ARRAYMETHOD_FLAGS>(NPY_METH_NO_FLOATINGPOINT_ERRORS | NPY_METH_SUPPORTS_UNALIGNED
                                                         | (d.reorderable ? NPY_METH_IS_REORDERABLE : 0));
-        spec.dtypes = dtypes;
-        spec.slots = slots.data();
-        int r = PyUFunc_AddLoopFromSpec(ufunc, &spec);
+        method.dtypes = dtypes;
+        method.slots = slots.data();
+        int r = PyUFunc_AddLoopFromSpec(ufunc, &method);
         if (r == 0 && d.nin == 2)
             r = add_promoters(ufunc, d.bool_out);
         Py_DECREF(ufunc);

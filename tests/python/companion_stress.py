@@ -16,14 +16,14 @@ GIL_FREE_ROWS = 3000
 
 
 def shared_rows(seed, n=GIL_FREE_ROWS):
-    """(n, 2) rows of moderate values with low parts, some specials and
-    unnormalised pairs among them; read-only."""
+    """(n, 2) rows of moderate values with low parts, some infinities, NaNs,
+    zeros, subnormals and unnormalised pairs among them; read-only."""
     rng = np.random.default_rng(seed)
     hi = rng.standard_normal(n) * np.exp2(rng.integers(-8, 9, n))
     rows = np.column_stack([hi, hi * rng.uniform(-2.0 ** -53, 2.0 ** -53, n)])
-    specials = [[np.nan, 0.0], [np.inf, 0.0], [-np.inf, 0.0], [0.0, 0.0], [-0.0, 0.0], [5e-324, 0.0],
-                [1.7976931348623157e308, 0.0], [1.0, 1.0], [2.0, np.nan], [-1.0, 1e-300]]
-    rows[rng.choice(n, len(specials), replace=False)] = specials
+    edges = [[np.nan, 0.0], [np.inf, 0.0], [-np.inf, 0.0], [0.0, 0.0], [-0.0, 0.0], [5e-324, 0.0],
+             [1.7976931348623157e308, 0.0], [1.0, 1.0], [2.0, np.nan], [-1.0, 1e-300]]
+    rows[rng.choice(n, len(edges), replace=False)] = edges
     rows.flags.writeable = False
     return rows
 
