@@ -26,7 +26,8 @@
  *   triangular solves (ostrell_lu_solve, ostrell_cholesky_solve): forward
  *     substitution x_i = fold over k < i of ostrell_add(acc, ostrell_mul(-l_ik,
  *     x_k)) from b_i (then ostrell_div by l_ii when not unit), back
- *     substitution likewise over k > i in increasing k, then ostrell_div by u_ii.
+ *     substitution likewise over k = n-1 down to i+1 (decreasing k), then
+ *     ostrell_div by u_ii.
  *
  *   ostrell_cholesky: A = L L^T, lower.  l_jj = ostrell_sqrt(fold over k < j
  *     of ostrell_add(acc, ostrell_mul(-l_jk, l_jk)) from a_jj), l_ij (i > j) =
