@@ -8,6 +8,8 @@
 
 #include "ostrell_linalg.h"
 
+#include "linalg/gemm.h"
+
 #define AT(p, ld, i, j) ((p) + 2 * ((size_t)(i) * (ld) + (j)))
 
 static ostrell_t _ld(const double* p) { return _mm_loadu_pd(p); }
@@ -27,42 +29,15 @@ static double* _alloc(size_t rows, size_t cols)
     return b ? (double*)malloc(b) : NULL;
 }
 
-/* dst (rows x cols, ld cols) = -src, exactly (sign flips). */
-static void _neg_copy(size_t rows, size_t cols, const double* src, size_t lds, double* dst)
-{
-    size_t i, j;
-    for (i = 0; i < rows; ++i)
-        for (j = 0; j < cols; ++j)
-            _st(AT(dst, cols, i, j), ostrell_neg(_ld(AT(src, lds, i, j))));
-}
-
-/* C += (-A) B through the product: each element's fold gets the steps of A's
- * columns in increasing order. */
-static int _update(size_t m, size_t n, size_t k, const double* a, size_t lda, const double* b,
-                   size_t ldb, double* c, size_t ldc)
-{
-    double* na;
-    if (m == 0 || n == 0 || k == 0)
-        return 0;
-    na = _alloc(m, k);
-    if (!na)
-        return OSTRELL_LINALG_ENOMEM;
-    _neg_copy(m, k, a, lda, na);
-    ostrell_gemm(1, m, n, k, na, k, b, ldb, c, ldc);
-    free(na);
-    return 0;
-}
-
 /* Solves L X = B in place for lower triangular L (n x n), unit diagonal or
  * not: row i of X is the fold over k < i of add(acc, mul(-l_ik, x_k)) from
  * b_i, then (not unit) divided by l_ii. */
-static int _trsm_lower(size_t n, size_t nr, const double* l, size_t ldl, double* b, size_t ldb,
-                       int unit)
+static void _trsm_lower(size_t n, size_t nr, const double* l, size_t ldl, double* b, size_t ldb,
+                        int unit)
 {
     size_t h;
-    int rc;
     if (n == 0 || nr == 0)
-        return 0;
+        return;
     if (n == 1) {
         size_t j;
         if (!unit) {
@@ -70,14 +45,12 @@ static int _trsm_lower(size_t n, size_t nr, const double* l, size_t ldl, double*
             for (j = 0; j < nr; ++j)
                 _st(AT(b, ldb, 0, j), ostrell_div(_ld(AT(b, ldb, 0, j)), d));
         }
-        return 0;
+        return;
     }
     h = n / 2;
-    if ((rc = _trsm_lower(h, nr, l, ldl, b, ldb, unit)) != 0)
-        return rc;
-    if ((rc = _update(n - h, nr, h, AT(l, ldl, h, 0), ldl, b, ldb, AT(b, ldb, h, 0), ldb)) != 0)
-        return rc;
-    return _trsm_lower(n - h, nr, AT(l, ldl, h, h), ldl, AT(b, ldb, h, 0), ldb, unit);
+    _trsm_lower(h, nr, l, ldl, b, ldb, unit);
+    _ostrell_gemm_sub(n - h, nr, h, AT(l, ldl, h, 0), ldl, b, ldb, AT(b, ldb, h, 0), ldb);
+    _trsm_lower(n - h, nr, AT(l, ldl, h, h), ldl, AT(b, ldb, h, 0), ldb, unit);
 }
 
 /* Solves U X = B in place for upper triangular U with a non-zero diagonal:
@@ -88,7 +61,6 @@ static int _trsm_upper(size_t n, size_t nr, const double* u, size_t ldu, double*
 {
     double* r;
     size_t i, j;
-    int rc;
     if (n == 0 || nr == 0)
         return 0;
     r = _alloc(n, n);
@@ -103,7 +75,7 @@ static int _trsm_upper(size_t n, size_t nr, const double* u, size_t ldu, double*
             _st(AT(b, ldb, i, j), _ld(AT(b, ldb, n - 1 - i, j)));
             _st(AT(b, ldb, n - 1 - i, j), t);
         }
-    rc = _trsm_lower(n, nr, r, n, b, ldb, 0);
+    _trsm_lower(n, nr, r, n, b, ldb, 0);
     for (i = 0; i < n / 2; ++i)
         for (j = 0; j < nr; ++j) {
             ostrell_t t = _ld(AT(b, ldb, i, j));
@@ -111,7 +83,7 @@ static int _trsm_upper(size_t n, size_t nr, const double* u, size_t ldu, double*
             _st(AT(b, ldb, n - 1 - i, j), t);
         }
     free(r);
-    return rc;
+    return 0;
 }
 
 /* |x| > |y| as double-double values; false when either is NaN. */
@@ -147,11 +119,11 @@ static void _swap_rows(double* a, size_t lda, size_t r1, size_t r2, size_t c0, s
  * row.  Left half, its swaps on the right half, the right half's U rows by
  * the unit lower solve, the trailing update through the product, the right
  * half's own factorisation, its swaps on the left half.  Returns 1 after a
- * zero pivot, < 0 on no memory. */
+ * zero pivot. */
 static int _lu_panel(size_t m, size_t w, double* p, size_t ld, size_t* piv)
 {
     size_t n1, n2, k;
-    int rc, sing;
+    int sing;
     if (w == 1) {
         size_t i, best = 0;
         ostrell_t d;
@@ -169,33 +141,27 @@ static int _lu_panel(size_t m, size_t w, double* p, size_t ld, size_t* piv)
     }
     n1 = w / 2;
     n2 = w - n1;
-    if ((sing = _lu_panel(m, n1, p, ld, piv)) < 0)
-        return sing;
+    sing = _lu_panel(m, n1, p, ld, piv);
     for (k = 0; k < n1; ++k)
         _swap_rows(p, ld, k, piv[k], n1, n2);
-    if ((rc = _trsm_lower(n1, n2, p, ld, AT(p, ld, 0, n1), ld, 1)) != 0)
-        return rc;
-    if ((rc = _update(m - n1, n2, n1, AT(p, ld, n1, 0), ld, AT(p, ld, 0, n1), ld,
-                      AT(p, ld, n1, n1), ld)) != 0)
-        return rc;
-    if ((rc = _lu_panel(m - n1, n2, AT(p, ld, n1, n1), ld, piv + n1)) < 0)
-        return rc;
+    _trsm_lower(n1, n2, p, ld, AT(p, ld, 0, n1), ld, 1);
+    _ostrell_gemm_sub(m - n1, n2, n1, AT(p, ld, n1, 0), ld, AT(p, ld, 0, n1), ld,
+                      AT(p, ld, n1, n1), ld);
+    sing |= _lu_panel(m - n1, n2, AT(p, ld, n1, n1), ld, piv + n1);
     for (k = n1; k < w; ++k) {
         piv[k] += n1;
         _swap_rows(p, ld, k, piv[k], 0, n1);
     }
-    return sing | rc;
+    return sing;
 }
 
 int ostrell_lu(size_t n, double* a, size_t lda, size_t* piv)
 {
-    int rc;
     if (lda < n)
         return OSTRELL_LINALG_EINVAL;
     if (n == 0)
         return 0;
-    rc = _lu_panel(n, n, a, lda, piv);
-    return rc > 0 ? OSTRELL_LINALG_SINGULAR : rc;
+    return _lu_panel(n, n, a, lda, piv) ? OSTRELL_LINALG_SINGULAR : 0;
 }
 
 /* The zero pivot check of solve and inverse: a diagonal element (0, 0). */
@@ -212,15 +178,13 @@ int ostrell_lu_solve(size_t n, size_t nrhs, const double* lu, size_t lda, const 
                      double* b, size_t ldb)
 {
     size_t k;
-    int rc;
     if (lda < n || ldb < nrhs)
         return OSTRELL_LINALG_EINVAL;
     if (_has_zero_diag(n, lu, lda))
         return OSTRELL_LINALG_SINGULAR;
     for (k = 0; k < n; ++k)
         _swap_rows(b, ldb, k, piv[k], 0, nrhs);
-    if ((rc = _trsm_lower(n, nrhs, lu, lda, b, ldb, 1)) != 0)
-        return rc;
+    _trsm_lower(n, nrhs, lu, lda, b, ldb, 1);
     return _trsm_upper(n, nrhs, lu, lda, b, ldb);
 }
 
@@ -322,7 +286,7 @@ int ostrell_inv(size_t n, double* a, size_t lda)
 static int _trsm_right_lt(size_t m, size_t n, const double* l, size_t ldl, double* b, size_t ldb)
 {
     size_t h, i, j;
-    double *lt, *nx;
+    double* lt;
     int rc;
     if (m == 0 || n == 0)
         return 0;
@@ -336,19 +300,13 @@ static int _trsm_right_lt(size_t m, size_t n, const double* l, size_t ldl, doubl
     if ((rc = _trsm_right_lt(m, h, l, ldl, b, ldb)) != 0)
         return rc;
     lt = _alloc(h, n - h);
-    nx = _alloc(m, h);
-    if (!lt || !nx) {
-        free(lt);
-        free(nx);
+    if (!lt)
         return OSTRELL_LINALG_ENOMEM;
-    }
     for (i = 0; i < h; ++i) /* lt = L_b^T: L_b is rows [h, n), columns [0, h) */
         for (j = 0; j < n - h; ++j)
             _st(AT(lt, n - h, i, j), _ld(AT(l, ldl, h + j, i)));
-    _neg_copy(m, h, b, ldb, nx);
-    ostrell_gemm(1, m, n - h, h, nx, h, lt, n - h, AT(b, ldb, 0, h), ldb);
+    _ostrell_gemm_sub(m, n - h, h, b, ldb, lt, n - h, AT(b, ldb, 0, h), ldb);
     free(lt);
-    free(nx);
     return _trsm_right_lt(m, n - h, AT(l, ldl, h, h), ldl, AT(b, ldb, 0, h), ldb);
 }
 
@@ -359,7 +317,7 @@ static int _trsm_right_lt(size_t m, size_t n, const double* l, size_t ldl, doubl
 static int _chol(size_t n, double* a, size_t lda)
 {
     size_t h, m, r0, i, j;
-    double *l21t, *nl;
+    double* l21t;
     int rc;
     if (n == 1) {
         ostrell_t d = _ld(a);
@@ -376,23 +334,17 @@ static int _chol(size_t n, double* a, size_t lda)
         return rc;
     /* A22 += (-L21) L21^T, element (i, j) getting mul(-l_ik, l_jk). */
     l21t = _alloc(h, m);
-    nl = _alloc(m, h);
-    if (!l21t || !nl) {
-        free(l21t);
-        free(nl);
+    if (!l21t)
         return OSTRELL_LINALG_ENOMEM;
-    }
     for (i = 0; i < m; ++i)
         for (j = 0; j < h; ++j)
             _st(AT(l21t, m, j, i), _ld(AT(a, lda, h + i, j)));
-    _neg_copy(m, h, AT(a, lda, h, 0), lda, nl);
     for (r0 = 0; r0 < m; r0 += _OSTRELL_CHOL_PANEL) {
         size_t rows = m - r0 < _OSTRELL_CHOL_PANEL ? m - r0 : _OSTRELL_CHOL_PANEL;
-        ostrell_gemm(1, rows, r0 + rows, h, AT(nl, h, r0, 0), h, l21t, m,
-                     AT(a, lda, h + r0, h), lda);
+        _ostrell_gemm_sub(rows, r0 + rows, h, AT(a, lda, h + r0, 0), lda, l21t, m,
+                          AT(a, lda, h + r0, h), lda);
     }
     free(l21t);
-    free(nl);
     return _chol(m, AT(a, lda, h, h), lda);
 }
 

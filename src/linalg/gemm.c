@@ -9,6 +9,8 @@
 #include "ostrell.h"
 #include "ostrell_linalg.h"
 
+#include "linalg/gemm.h"
+
 #include "simd/avx2.h"
 #include "simd/avx512.h"
 #include "simd/sse2.h"
@@ -28,7 +30,15 @@ struct _ostrell_gemm_job {
     double* c;
     size_t lda, ldb, ldc, m, n, k;
     int accumulate;
+    int neg_a; /* the product is (-A) B: each a_ik taken as ostrell_neg(a_ik) */
 };
+
+/* a_ik as the product takes it. */
+static inline ostrell_t _ostrell_gemm_a(const struct _ostrell_gemm_job* g, size_t i, size_t k)
+{
+    ostrell_t x = _mm_loadu_pd(g->a + 2 * (i * g->lda + k));
+    return g->neg_a ? ostrell_neg(x) : x;
+}
 
 /* The scalar fold of c_ij over steps [k0, k0 + kb) from acc. */
 static ostrell_t _ostrell_gemm_fold(const struct _ostrell_gemm_job* g, size_t i, size_t j,
@@ -36,7 +46,7 @@ static ostrell_t _ostrell_gemm_fold(const struct _ostrell_gemm_job* g, size_t i,
 {
     size_t k;
     for (k = k0; k < k0 + kb; ++k)
-        acc = ostrell_add(acc, ostrell_mul(_mm_loadu_pd(g->a + 2 * (i * g->lda + k)),
+        acc = ostrell_add(acc, ostrell_mul(_ostrell_gemm_a(g, i, k),
                                            _mm_loadu_pd(g->b + 2 * (k * g->ldb + j))));
     return acc;
 }
@@ -221,9 +231,9 @@ static void* _ostrell_gemm_thread(void* arg)
     return NULL;
 }
 
-int ostrell_gemm_isa(ostrell_isa isa, unsigned threads, int accumulate, size_t m, size_t n,
-                     size_t k, const double* a, size_t lda, const double* b, size_t ldb,
-                     double* c, size_t ldc)
+static int _ostrell_gemm_run(ostrell_isa isa, unsigned threads, int accumulate, int neg_a,
+                             size_t m, size_t n, size_t k, const double* a, size_t lda,
+                             const double* b, size_t ldb, double* c, size_t ldc)
 {
     struct _ostrell_gemm_job g;
     struct _ostrell_gemm_part parts[2];
@@ -250,6 +260,7 @@ int ostrell_gemm_isa(ostrell_isa isa, unsigned threads, int accumulate, size_t m
     g.n = n;
     g.k = k;
     g.accumulate = accumulate != 0;
+    g.neg_a = neg_a;
     parts[0].job = parts[1].job = &g;
     parts[0].isa = parts[1].isa = isa;
     parts[0].i0 = 0;
@@ -271,8 +282,21 @@ int ostrell_gemm_isa(ostrell_isa isa, unsigned threads, int accumulate, size_t m
     return OSTRELL_LINALG_OK;
 }
 
+int ostrell_gemm_isa(ostrell_isa isa, unsigned threads, int accumulate, size_t m, size_t n,
+                     size_t k, const double* a, size_t lda, const double* b, size_t ldb,
+                     double* c, size_t ldc)
+{
+    return _ostrell_gemm_run(isa, threads, accumulate, 0, m, n, k, a, lda, b, ldb, c, ldc);
+}
+
 int ostrell_gemm(int accumulate, size_t m, size_t n, size_t k, const double* a, size_t lda,
                  const double* b, size_t ldb, double* c, size_t ldc)
 {
     return ostrell_gemm_isa(ostrell_isa_best(), 1, accumulate, m, n, k, a, lda, b, ldb, c, ldc);
+}
+
+int _ostrell_gemm_sub(size_t m, size_t n, size_t k, const double* a, size_t lda, const double* b,
+                      size_t ldb, double* c, size_t ldc)
+{
+    return _ostrell_gemm_run(ostrell_isa_best(), 1, 1, 1, m, n, k, a, lda, b, ldb, c, ldc);
 }

@@ -66,12 +66,13 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSG(gemm_pack_b)(const double* b, size
     }
 }
 
-/* Packs rows [i0, i0 + mb) (mb <= MR) and columns [k0, k0 + kb) of A: per k,
- * MR rows of (hi, lo, hi's high half, hi's low half); rows past mb are zero.
- * Returns a bit per row whose high parts exceed the pre-scaling bound. */
+/* Packs rows [i0, i0 + mb) (mb <= MR) and columns [k0, k0 + kb) of A, each
+ * value negated by ostrell_neg when neg is set: per k, MR rows of (hi, lo,
+ * hi's high half, hi's low half); rows past mb are zero.  Returns a bit per
+ * row whose high parts exceed the pre-scaling bound. */
 static _OSV_TARGET _OSTRELL_OUTLINE unsigned _OSG(gemm_pack_a)(const double* a, size_t lda,
                                                                 size_t i0, size_t mb, size_t k0,
-                                                                size_t kb, double* ap)
+                                                                size_t kb, int neg, double* ap)
 {
     size_t k, r;
     unsigned big = 0;
@@ -79,8 +80,8 @@ static _OSV_TARGET _OSTRELL_OUTLINE unsigned _OSG(gemm_pack_a)(const double* a, 
         for (r = 0; r < _OSV_MR; ++r) {
             double hi = 0.0, lo = 0.0, t, h;
             if (r < mb) {
-                hi = a[2 * ((i0 + r) * lda + k0 + k)];
-                lo = a[2 * ((i0 + r) * lda + k0 + k) + 1];
+                ostrell_t x = _mm_loadu_pd(a + 2 * ((i0 + r) * lda + k0 + k));
+                ostrell_extract(neg ? ostrell_neg(x) : x, &hi, &lo);
                 if (fabs(hi) > _OSTRELL_SIMD_MUL_ERR_BIG)
                     big |= 1u << r;
             }
@@ -176,7 +177,7 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSG(gemm_panel)(const struct _ostrell_
     size_t i, jg, r, w;
     for (i = i0; i < i0 + mb; i += _OSV_MR) {
         size_t rows = i0 + mb - i < _OSV_MR ? i0 + mb - i : _OSV_MR;
-        unsigned abig = _OSG(gemm_pack_a)(g->a, g->lda, i, rows, k0, kb, ap);
+        unsigned abig = _OSG(gemm_pack_a)(g->a, g->lda, i, rows, k0, kb, g->neg_a, ap);
         for (jg = 0; jg < nb; jg += _OSV_GW) {
             size_t cols = nb - jg < _OSV_GW ? nb - jg : _OSV_GW, bigcol = 0;
             double* c = g->c + 2 * (i * g->ldc + j0 + jg);
