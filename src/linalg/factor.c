@@ -206,12 +206,30 @@ int ostrell_solve(size_t n, size_t nrhs, double* a, size_t lda, double* b, size_
     return rc;
 }
 
+/* ostrell_lu of a copy of a (n >= 1) into *lu (leading dimension n) and
+ * *piv, which the caller frees; ostrell_lu's result, or
+ * OSTRELL_LINALG_ENOMEM with nothing allocated. */
+static int _lu_copy(size_t n, const double* a, size_t lda, double** lu, size_t** piv)
+{
+    size_t i;
+    *lu = _alloc(n, n);
+    *piv = (size_t*)malloc(n * sizeof(size_t));
+    if (!*lu || !*piv) {
+        free(*lu);
+        free(*piv);
+        return OSTRELL_LINALG_ENOMEM;
+    }
+    for (i = 0; i < n; ++i)
+        memcpy(AT(*lu, n, i, 0), AT(a, lda, i, 0), 16 * n);
+    return ostrell_lu(n, *lu, n, *piv);
+}
+
 int ostrell_det(size_t n, const double* a, size_t lda, double* det)
 {
     double* lu;
     size_t* piv;
-    size_t i, j;
-    int rc, odd = 0;
+    size_t j;
+    int odd = 0;
     ostrell_t d;
     if (lda < n)
         return OSTRELL_LINALG_EINVAL;
@@ -220,30 +238,19 @@ int ostrell_det(size_t n, const double* a, size_t lda, double* det)
         det[1] = 0.0;
         return 0;
     }
-    lu = _alloc(n, n);
-    piv = (size_t*)malloc(n * sizeof(size_t));
-    if (!lu || !piv) {
-        free(lu);
-        free(piv);
+    if (_lu_copy(n, a, lda, &lu, &piv) < 0)
         return OSTRELL_LINALG_ENOMEM;
-    }
-    for (i = 0; i < n; ++i)
-        memcpy(AT(lu, n, i, 0), AT(a, lda, i, 0), 16 * n);
-    rc = ostrell_lu(n, lu, n, piv);
-    if (rc >= 0) {
-        d = _ld(lu);
-        for (j = 1; j < n; ++j)
-            d = ostrell_mul(d, _ld(AT(lu, n, j, j)));
-        for (j = 0; j < n; ++j)
-            odd ^= piv[j] != j;
-        if (odd)
-            d = ostrell_neg(d);
-        ostrell_extract(d, &det[0], &det[1]);
-        rc = 0;
-    }
+    d = _ld(lu);
+    for (j = 1; j < n; ++j)
+        d = ostrell_mul(d, _ld(AT(lu, n, j, j)));
+    for (j = 0; j < n; ++j)
+        odd ^= piv[j] != j;
+    if (odd)
+        d = ostrell_neg(d);
+    ostrell_extract(d, &det[0], &det[1]);
     free(lu);
     free(piv);
-    return rc;
+    return 0;
 }
 
 int ostrell_inv(size_t n, double* a, size_t lda)
@@ -256,16 +263,8 @@ int ostrell_inv(size_t n, double* a, size_t lda)
         return OSTRELL_LINALG_EINVAL;
     if (n == 0)
         return 0;
-    lu = _alloc(n, n);
-    piv = (size_t*)malloc(n * sizeof(size_t));
-    if (!lu || !piv) {
-        free(lu);
-        free(piv);
-        return OSTRELL_LINALG_ENOMEM;
-    }
-    for (i = 0; i < n; ++i)
-        memcpy(AT(lu, n, i, 0), AT(a, lda, i, 0), 16 * n);
-    rc = ostrell_lu(n, lu, n, piv);
+    if ((rc = _lu_copy(n, a, lda, &lu, &piv)) < 0)
+        return rc;
     if (rc == 0) {
         for (i = 0; i < n; ++i) {
             memset(AT(a, lda, i, 0), 0, 16 * n);
