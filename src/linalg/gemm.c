@@ -96,9 +96,6 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 #define _OSV_MR 2
 #define _OSV_NR 2
 #include "linalg/gemm_body.h"
-#undef _OSG
-#undef _OSV_MR
-#undef _OSV_NR
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
@@ -111,16 +108,10 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 #define _OSV_MR 2
 #define _OSV_NR 2
 #include "linalg/gemm_body.h"
-#undef _OSG
-#undef _OSV_MR
-#undef _OSV_NR
 #define _OSG(name) _ostrell_avx2_narrow_##name
 #define _OSV_MR 4
 #define _OSV_NR 1
 #include "linalg/gemm_body.h"
-#undef _OSG
-#undef _OSV_MR
-#undef _OSV_NR
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES
@@ -133,16 +124,10 @@ static inline _OSTRELL_AVX512 _OSTRELL_ALWAYS_INLINE void _ostrell_avx512_vstore
 #define _OSV_MR 2
 #define _OSV_NR 3
 #include "linalg/gemm_body.h"
-#undef _OSG
-#undef _OSV_MR
-#undef _OSV_NR
 #define _OSG(name) _ostrell_avx512_narrow_##name
 #define _OSV_MR 4
 #define _OSV_NR 1
 #include "linalg/gemm_body.h"
-#undef _OSG
-#undef _OSV_MR
-#undef _OSV_NR
 #undef _OSV
 #undef _OSV_TARGET
 #undef _OSV_LANES

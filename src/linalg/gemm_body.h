@@ -6,7 +6,8 @@
  * (the names of this instantiation's functions) and the tile shape _OSV_MR
  * (rows of C) x _OSV_NR (vectors of columns of C) defined, after simd/dd.h
  * and the per-set helpers _OSV(vload) and _OSV(vstore) (aligned loads and
- * stores of one vector).
+ * stores of one vector).  _OSG, _OSV_MR and _OSV_NR are undefined at the
+ * end, ready for the next shape.
  *
  * Each lane is one element c_ij and runs the exact operation sequence of
  * ostrell_add(acc, ostrell_mul(a_ik, b_kj)) for k in increasing order.  The
@@ -230,3 +231,6 @@ static _OSV_TARGET _OSTRELL_OUTLINE void _OSG(gemm_rows)(const struct _ostrell_g
 
 #undef _OSV_GW
 #undef _OSV_INLINE
+#undef _OSG
+#undef _OSV_MR
+#undef _OSV_NR
