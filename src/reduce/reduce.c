@@ -5,6 +5,8 @@
 
 #include "ostrell_reduce.h"
 
+#include "simd/avx512.h"
+
 /* The lanes' double-double sums (hi[j], lo[j]), in lane order. */
 typedef struct _ostrell_reduce_lanes {
     double hi[OSTRELL_REDUCE_LANES];
@@ -160,12 +162,6 @@ static inline ostrell_t _ostrell_reduce_plain(const double* lane_hi, const doubl
         }                                                                      \
     }
 
-/* unpacklo/unpackhi through their all-lanes masked form: the same
- * instruction, but GCC 12's plain form passes an undefined vector that
- * -Wmaybe-uninitialized reports. */
-#define _OSTRELL_UNLO512(a, b) _mm512_mask_unpacklo_pd((a), 0xFF, (a), (b))
-#define _OSTRELL_UNHI512(a, b) _mm512_mask_unpackhi_pd((a), 0xFF, (a), (b))
-
 #define _OSTRELL_PERM2 {0, 1}
 #define _OSTRELL_PERM4 {0, 2, 1, 3}
 #define _OSTRELL_PERM8 {0, 4, 1, 5, 2, 6, 3, 7}
@@ -195,7 +191,8 @@ _ostrell_reduce_f64_avx512(_ostrell_reduce_lanes* L, const double* x, size_t nbl
 static __attribute__((target("avx512f"), noinline, unused)) void
 _ostrell_reduce_rows_avx512(_ostrell_reduce_lanes* L, const double* x, size_t nblocks)
     _OSTRELL_REDUCE_ROWS_BODY(__m512d, 8, _OSTRELL_PERM8, _mm512_loadu_pd, _mm512_storeu_pd,
-                              _mm512_add_pd, _mm512_sub_pd, _OSTRELL_UNLO512, _OSTRELL_UNHI512)
+                              _mm512_add_pd, _mm512_sub_pd, _ostrell_avx512_unpacklo,
+                              _ostrell_avx512_unpackhi)
 
 /* Runs the vector loop of the path over n / 16 whole blocks of binary64
  * values and returns how many values it took. */
@@ -274,7 +271,7 @@ ostrell_t ostrell_dot_rows_isa(ostrell_isa isa, const double* a, const double* b
     _ostrell_reduce_lanes L;
     double buf[2 * _OSTRELL_DOT_PIECE];
     double lane_hi[OSTRELL_REDUCE_LANES] = {0}, lane_lo[OSTRELL_REDUCE_LANES] = {0};
-    size_t i, k;
+    size_t i;
     _ostrell_reduce_init(&L);
     for (i = 0; i < n; i += _OSTRELL_DOT_PIECE) {
         size_t m = n - i < _OSTRELL_DOT_PIECE ? n - i : _OSTRELL_DOT_PIECE;
@@ -286,10 +283,8 @@ ostrell_t ostrell_dot_rows_isa(ostrell_isa isa, const double* a, const double* b
     for (i = 0; i < n; i += _OSTRELL_DOT_PIECE) {
         size_t m = n - i < _OSTRELL_DOT_PIECE ? n - i : _OSTRELL_DOT_PIECE;
         ostrell_batch_mul_isa(isa, a + 2 * i, b + 2 * i, buf, m);
-        for (k = 0; k < m; ++k) {
-            lane_hi[k % OSTRELL_REDUCE_LANES] = lane_hi[k % OSTRELL_REDUCE_LANES] + buf[2 * k];
-            lane_lo[k % OSTRELL_REDUCE_LANES] = lane_lo[k % OSTRELL_REDUCE_LANES] + buf[2 * k + 1];
-        }
+        _ostrell_reduce_plain_column(lane_hi, buf, m, 0);
+        _ostrell_reduce_plain_column(lane_lo, buf, m, 1);
     }
     return _ostrell_reduce_plain(lane_hi, lane_lo);
 }
