@@ -8,12 +8,12 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ostrell.hpp"
 #include "ostrell_text.h"
+#include "row_arrays.hpp"
 
 namespace py = pybind11;
 
@@ -90,16 +90,13 @@ ostrell::float128 parse(py::handle text)
 
 py::str format(const ostrell::float128& x, int digits) { return format_pair(x.data, checked_digits(digits)); }
 
-using f64_in = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
 // rows converted by NumPy, whose own error passes through (as for the
 // companion's other array arguments).
 py::list format_rows(const py::object& rows, int digits)
 {
     checked_digits(digits);
-    const f64_in a(rows);
-    if (a.ndim() != 2 || a.shape(1) != 2)
-        throw std::runtime_error("Inputs must have shape (N, 2)");
+    const row_arrays::f64_in a(rows);
+    row_arrays::require_pairs(a);
     const auto n = static_cast<std::size_t>(a.shape(0));
     const double* p = a.data();
     py::list out(n);
@@ -122,16 +119,10 @@ py::array_t<double> parse_rows(const py::iterable& texts)
         ostrell_t v;
         if (!parse_text(item, v))
             throw py::value_error("parse_rows: item " + std::to_string(i) + ": " + not_a_number(item));
-        double hi, lo;
-        ostrell_extract(v, &hi, &lo);
-        held.push_back(hi);
-        held.push_back(lo);
+        row_arrays::push_row(held, v);
         ++i;
     }
-    py::array_t<double> out({static_cast<py::ssize_t>(i), static_cast<py::ssize_t>(2)});
-    if (i)
-        std::memcpy(out.mutable_data(), held.data(), held.size() * sizeof(double));
-    return out;
+    return row_arrays::rows_from(held);
 }
 
 } // namespace
