@@ -14,6 +14,7 @@
 #include "ostrell.hpp"
 #include "ostrell_text.h"
 #include "row_arrays.hpp"
+#include "whole_text.hpp"
 
 namespace py = pybind11;
 
@@ -36,9 +37,6 @@ int checked_digits(int digits)
         throw py::value_error("digits must be 0 (shortest) or a positive count of significant digits");
     return digits;
 }
-
-// float()'s whitespace at the ends: ASCII blanks and the separators \x1c..\x1f.
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || (c >= '\x1c' && c <= '\x1f'); }
 
 // The pair of a whole text (str or bytes); false when it is not a number.
 bool parse_text(py::handle text, ostrell_t& out)
@@ -65,14 +63,7 @@ bool parse_text(py::handle text, ostrell_t& out)
     } else {
         throw py::type_error("expected a str or bytes, not " + std::string(py::str(py::type::of(text).attr("__name__"))));
     }
-    const char* first = p;
-    const char* last = p + n;
-    while (first < last && is_blank(*first))
-        ++first;
-    while (last > first && is_blank(last[-1]))
-        --last;
-    const char* end;
-    return ostrell_parse(first, last, &out, &end) != OSTRELL_PARSE_INVALID && end == last;
+    return whole_text::read(p, p + n, &out);
 }
 
 std::string not_a_number(py::handle text)

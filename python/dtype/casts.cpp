@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ostrell_math.h"
+#include "whole_text.hpp"
 
 namespace ostrell_dtype {
 
@@ -212,7 +213,7 @@ int text_to_dd(PyArrayMethod_Context* ctx, char* const data[], const npy_intp di
             buf[static_cast<std::size_t>(n)] = static_cast<char>(c);
         }
         ostrell_t x;
-        if (!ascii || !read_text(buf.data(), buf.data() + n, &x)) {
+        if (!ascii || !whole_text::read(buf.data(), buf.data() + n, &x)) {
             PyGILState_STATE g = PyGILState_Ensure();
             PyObject* s = ucs4 ? PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, in, n)
                                : PyBytes_FromStringAndSize(in, n);

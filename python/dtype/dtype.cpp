@@ -11,6 +11,7 @@
 
 #include "dtype.hpp"
 #include "ostrell.hpp"
+#include "whole_text.hpp"
 
 namespace py = pybind11;
 
@@ -96,7 +97,7 @@ int from_text(PyObject* obj, ostrell_t* out)
         p = PyBytes_AS_STRING(obj);
         n = PyBytes_GET_SIZE(obj);
     }
-    if (!read_text(p, p + n, out)) {
+    if (!whole_text::read(p, p + n, out)) {
         PyErr_Format(PyExc_ValueError, "could not convert string to Float128: %R", obj);
         return -1;
     }

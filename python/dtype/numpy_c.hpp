@@ -67,11 +67,9 @@ PyObject* object_of(ostrell_t x);
 int value_of(PyObject* obj, ostrell_t* out);
 
 // Decimal text (text.cpp): the text of x, NUL-terminated, its length
-// returned (the shortest text that reads back to x where ostrell_text.h is
-// available, else 32 digits), and the whole of [first, last) read as a
-// number (surrounding blanks allowed): false if it is not one.
+// returned: the shortest text that reads back to x.  (A text is read as a
+// number by whole_text::read, whole_text.hpp.)
 std::size_t text_of(char* buf, std::size_t size, ostrell_t x);
-bool read_text(const char* first, const char* last, ostrell_t* out);
 constexpr std::size_t text_max = 64;
 
 // The parts of the DType, each set up by its own source file.
