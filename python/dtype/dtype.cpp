@@ -41,15 +41,6 @@ template <class R, class F> R guarded(R fail, F&& body) noexcept
 
 // ---- exact conversions of Python numbers -------------------------------------
 
-// A 64-bit integer as the exact pair: hi the nearest binary64, lo the rest
-// (|rest| <= 2^10, exact in a binary64).
-ostrell_t from_int128(__int128 v)
-{
-    const double hi = static_cast<double>(v);
-    const double lo = static_cast<double>(v - static_cast<__int128>(hi));
-    return ostrell_from_hi_lo(hi, lo);
-}
-
 // A Python int: exact when it fits in 64 bits or in the pair's 106 bits of
 // span; beyond that hi is the nearest binary64 and lo the nearest to the rest.
 // Too large for a binary64: OverflowError.
@@ -139,12 +130,8 @@ int value_of(PyObject* obj, ostrell_t* out)
         Py_DECREF(i);
         return r;
     }
-    if (PyArray_IsScalar(obj, LongDouble)) {
-        // Up to 64 significant bits: hi the nearest binary64, lo the exact rest.
-        long double v = PyArrayScalar_VAL(obj, LongDouble);
-        const double hi = static_cast<double>(v);
-        const double lo = static_cast<double>(v - static_cast<long double>(hi));
-        *out = ostrell_from_hi_lo(hi, lo);
+    if (PyArray_IsScalar(obj, LongDouble)) { // as the cast from longdouble
+        *out = from_long_double(PyArrayScalar_VAL(obj, LongDouble));
         return 0;
     }
     if (PyArray_IsScalar(obj, Floating)) { // half, single, double: exact in a binary64

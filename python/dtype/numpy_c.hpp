@@ -25,6 +25,7 @@
 #include <numpy/dtype_api.h>
 #include <numpy/ufuncobject.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "ostrell.h"
@@ -58,6 +59,26 @@ inline void store(char* p, ostrell_t x)
     double hl[2];
     ostrell_extract(x, &hl[0], &hl[1]);
     std::memcpy(p, hl, sizeof hl);
+}
+
+// Exact conversions into the pair, for the casts and for setitem.
+// An integer of up to 64 bits: hi the nearest binary64, lo the rest
+// (|lo| <= 2^10, exact in a binary64).
+inline ostrell_t from_int128(__int128 v)
+{
+    const double hi = static_cast<double>(v);
+    const double lo = static_cast<double>(v - static_cast<__int128>(hi));
+    return ostrell_from_hi_lo(hi, lo);
+}
+
+// 64 significant bits: hi the nearest binary64, lo the exact rest (inside
+// binary64's range; beyond it hi alone, an infinity, as for a NaN).
+inline ostrell_t from_long_double(long double v)
+{
+    const double hi = static_cast<double>(v);
+    if (!std::isfinite(hi))
+        return ostrell_from_double(hi);
+    return ostrell_from_hi_lo(hi, static_cast<double>(v - static_cast<long double>(hi)));
 }
 
 // The Float128 object of x (new reference) and the value of a Python
