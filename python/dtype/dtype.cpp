@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "call_guard.hpp"
 #include "dtype.hpp"
 #include "ostrell.hpp"
 #include "whole_text.hpp"
@@ -24,20 +25,7 @@ namespace {
 
 PyArray_Descr* the_descr = nullptr;
 
-// Runs body, turning a C++ exception into the Python error; returns fail then.
-template <class R, class F> R guarded(R fail, F&& body) noexcept
-{
-    try {
-        return body();
-    } catch (py::error_already_set& e) {
-        e.restore();
-    } catch (const py::builtin_exception& e) {
-        e.set_error();
-    } catch (const std::exception& e) {
-        PyErr_SetString(PyExc_RuntimeError, e.what());
-    }
-    return fail;
-}
+using call_guard::guarded;
 
 // ---- exact conversions of Python numbers -------------------------------------
 
