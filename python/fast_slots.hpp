@@ -46,8 +46,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include <exception>
-#include <new>
+#include "call_guard.hpp"
 
 namespace fast_slots {
 
@@ -71,20 +70,7 @@ template <class T> PyObject* new_instance(T&& v)
 // Runs a slot body, turning a C++ exception into the Python error.
 template <class F> PyObject* guarded(F&& body) noexcept
 {
-    try {
-        return body();
-    } catch (py::error_already_set& e) {
-        e.restore();
-    } catch (const py::builtin_exception& e) {
-        e.set_error();
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& e) {
-        PyErr_SetString(PyExc_RuntimeError, e.what());
-    } catch (...) {
-        PyErr_SetString(PyExc_RuntimeError, "unknown C++ exception in a number slot");
-    }
-    return nullptr;
+    return call_guard::guarded<PyObject*>(nullptr, body, "unknown C++ exception in a number slot");
 }
 
 // ---- the bound methods, found as CPython's generic slots find them ----------

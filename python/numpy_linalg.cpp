@@ -16,13 +16,14 @@
 #include <vector>
 
 #include "ostrell_linalg.h"
+#include "row_arrays.hpp"
 
 namespace py = pybind11;
 
 namespace {
 
-using f64_in = py::array_t<double, py::array::c_style | py::array::forcecast>;
-using f64_array = py::array_t<double>;
+using row_arrays::f64_array;
+using row_arrays::f64_in;
 using shape_t = std::vector<py::ssize_t>;
 
 [[noreturn]] void raise_linalg(const std::string& msg)

@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,6 +26,7 @@
 #include "ostrell_reduce.h"
 
 #include "dtype/dtype.hpp"
+#include "row_arrays.hpp"
 
 namespace py = pybind11;
 using ostrell::complex128;
@@ -34,23 +34,15 @@ using ostrell::float128;
 
 namespace {
 
-// Any array-like, converted by NumPy to float64 and, where its layout is
-// not already C-contiguous (sliced, transposed, reversed, broadcast), copied
-// into a C-contiguous array: the batch functions read rows at a stride of
-// two doubles.
-using f64_in = py::array_t<double, py::array::c_style | py::array::forcecast>;
-using f64_array = py::array_t<double>;
+using row_arrays::f64_array;
+using row_arrays::f64_in;
+using row_arrays::is_pairs;
+using row_arrays::push_row;
+using row_arrays::require_pairs;
+using row_arrays::rows_from;
 
 using unary_batch = void (*)(const double*, double*, std::size_t);
 using binary_batch = void (*)(const double*, const double*, double*, std::size_t);
-
-inline bool is_pairs(const f64_in& a) { return a.ndim() == 2 && a.shape(1) == 2; }
-
-void require_pairs(const f64_in& a)
-{
-    if (!is_pairs(a))
-        throw std::runtime_error("Inputs must have shape (N, 2)");
-}
 
 void require_pairs(const f64_in& a, const f64_in& b)
 {
@@ -120,22 +112,6 @@ std::pair<f64_array, f64_array> sincos_rows(const f64_in& a)
 
 void store_row(double* out, ostrell_t x) { _mm_storeu_pd(out, x); }
 
-void push_row(std::vector<double>& held, ostrell_t x)
-{
-    double hi, lo;
-    ostrell_extract(x, &hi, &lo);
-    held.push_back(hi);
-    held.push_back(lo);
-}
-
-f64_array rows_from(const std::vector<double>& held)
-{
-    f64_array out = new_rows(held.size() / 2);
-    if (!held.empty())
-        std::memcpy(out.mutable_data(), held.data(), held.size() * sizeof(double));
-    return out;
-}
-
 // The rows of an iterable of Float128 objects, the pairs taken as they are.
 f64_array to_rows(const py::iterable& values)
 {
@@ -164,10 +140,7 @@ f64_array to_complex_rows(const py::iterable& values)
         push_row(held, z.data.real);
         push_row(held, z.data.imag);
     }
-    f64_array out({py::ssize_t(held.size() / 4), py::ssize_t(4)});
-    if (!held.empty())
-        std::memcpy(out.mutable_data(), held.data(), held.size() * sizeof(double));
-    return out;
+    return rows_from(held, 4);
 }
 
 py::list from_complex_rows(const f64_in& a)

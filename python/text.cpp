@@ -8,12 +8,13 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ostrell.hpp"
 #include "ostrell_text.h"
+#include "row_arrays.hpp"
+#include "whole_text.hpp"
 
 namespace py = pybind11;
 
@@ -36,9 +37,6 @@ int checked_digits(int digits)
         throw py::value_error("digits must be 0 (shortest) or a positive count of significant digits");
     return digits;
 }
-
-// float()'s whitespace at the ends: ASCII blanks and the separators \x1c..\x1f.
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || (c >= '\x1c' && c <= '\x1f'); }
 
 // The pair of a whole text (str or bytes); false when it is not a number.
 bool parse_text(py::handle text, ostrell_t& out)
@@ -65,14 +63,7 @@ bool parse_text(py::handle text, ostrell_t& out)
     } else {
         throw py::type_error("expected a str or bytes, not " + std::string(py::str(py::type::of(text).attr("__name__"))));
     }
-    const char* first = p;
-    const char* last = p + n;
-    while (first < last && is_blank(*first))
-        ++first;
-    while (last > first && is_blank(last[-1]))
-        --last;
-    const char* end;
-    return ostrell_parse(first, last, &out, &end) != OSTRELL_PARSE_INVALID && end == last;
+    return whole_text::read(p, p + n, &out);
 }
 
 std::string not_a_number(py::handle text)
@@ -90,16 +81,13 @@ ostrell::float128 parse(py::handle text)
 
 py::str format(const ostrell::float128& x, int digits) { return format_pair(x.data, checked_digits(digits)); }
 
-using f64_in = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
 // rows converted by NumPy, whose own error passes through (as for the
 // companion's other array arguments).
 py::list format_rows(const py::object& rows, int digits)
 {
     checked_digits(digits);
-    const f64_in a(rows);
-    if (a.ndim() != 2 || a.shape(1) != 2)
-        throw std::runtime_error("Inputs must have shape (N, 2)");
+    const row_arrays::f64_in a(rows);
+    row_arrays::require_pairs(a);
     const auto n = static_cast<std::size_t>(a.shape(0));
     const double* p = a.data();
     py::list out(n);
@@ -122,16 +110,10 @@ py::array_t<double> parse_rows(const py::iterable& texts)
         ostrell_t v;
         if (!parse_text(item, v))
             throw py::value_error("parse_rows: item " + std::to_string(i) + ": " + not_a_number(item));
-        double hi, lo;
-        ostrell_extract(v, &hi, &lo);
-        held.push_back(hi);
-        held.push_back(lo);
+        row_arrays::push_row(held, v);
         ++i;
     }
-    py::array_t<double> out({static_cast<py::ssize_t>(i), static_cast<py::ssize_t>(2)});
-    if (i)
-        std::memcpy(out.mutable_data(), held.data(), held.size() * sizeof(double));
-    return out;
+    return row_arrays::rows_from(held);
 }
 
 } // namespace

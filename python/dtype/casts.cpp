@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ostrell_math.h"
+#include "whole_text.hpp"
 
 namespace ostrell_dtype {
 
@@ -28,26 +29,9 @@ int loop_error(PyObject* type, const char* msg)
 
 // ---- into the dtype: exact ----------------------------------------------------
 
-// A 64-bit integer as the exact pair (hi nearest, lo the rest: |lo| <= 2^10).
-template <class I> ostrell_t from_integer(I v)
-{
-    const __int128 w = static_cast<__int128>(v);
-    const double hi = static_cast<double>(w);
-    const double lo = static_cast<double>(w - static_cast<__int128>(hi));
-    return ostrell_from_hi_lo(hi, lo);
-}
+template <class I> ostrell_t from_integer(I v) { return from_int128(static_cast<__int128>(v)); }
 
 template <class F> ostrell_t from_float(F v) { return ostrell_from_double(static_cast<double>(v)); }
-
-// 64 significant bits: hi the nearest binary64, lo the exact rest (inside
-// binary64's range; beyond it the value overflows or loses bits: unsafe).
-ostrell_t from_long_double(long double v)
-{
-    const double hi = static_cast<double>(v);
-    if (!std::isfinite(hi))
-        return ostrell_from_double(hi);
-    return ostrell_from_hi_lo(hi, static_cast<double>(v - static_cast<long double>(hi)));
-}
 
 template <class T, ostrell_t (*conv)(T)>
 int to_dd(PyArrayMethod_Context*, char* const data[], const npy_intp dims[], const npy_intp strides[], NpyAuxData*)
@@ -212,7 +196,7 @@ int text_to_dd(PyArrayMethod_Context* ctx, char* const data[], const npy_intp di
             buf[static_cast<std::size_t>(n)] = static_cast<char>(c);
         }
         ostrell_t x;
-        if (!ascii || !read_text(buf.data(), buf.data() + n, &x)) {
+        if (!ascii || !whole_text::read(buf.data(), buf.data() + n, &x)) {
             PyGILState_STATE g = PyGILState_Ensure();
             PyObject* s = ucs4 ? PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, in, n)
                                : PyBytes_FromStringAndSize(in, n);
@@ -348,6 +332,7 @@ std::vector<cast_def> cast_table()
          NPY_SAFE_CASTING);
     both("float64", &PyArray_DoubleDType, to_dd<double, from_float<double>>, from_dd<double, to_double>,
          NPY_SAFE_CASTING);
+    // Unsafe: beyond binary64's range a longdouble overflows or loses bits.
     both("longdouble", &PyArray_LongDoubleDType, to_dd<long double, from_long_double>,
          from_dd<long double, to_long_double>, NPY_UNSAFE_CASTING);
     t.push_back({"str", &PyArray_UnicodeDType, true, NPY_UNSAFE_CASTING, text_to_dd<true>,

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "call_guard.hpp"
 #include "dtype.hpp"
 #include "ostrell.hpp"
+#include "whole_text.hpp"
 
 namespace py = pybind11;
 
@@ -23,31 +25,9 @@ namespace {
 
 PyArray_Descr* the_descr = nullptr;
 
-// Runs body, turning a C++ exception into the Python error; returns fail then.
-template <class R, class F> R guarded(R fail, F&& body) noexcept
-{
-    try {
-        return body();
-    } catch (py::error_already_set& e) {
-        e.restore();
-    } catch (const py::builtin_exception& e) {
-        e.set_error();
-    } catch (const std::exception& e) {
-        PyErr_SetString(PyExc_RuntimeError, e.what());
-    }
-    return fail;
-}
+using call_guard::guarded;
 
 // ---- exact conversions of Python numbers -------------------------------------
-
-// A 64-bit integer as the exact pair: hi the nearest binary64, lo the rest
-// (|rest| <= 2^10, exact in a binary64).
-ostrell_t from_int128(__int128 v)
-{
-    const double hi = static_cast<double>(v);
-    const double lo = static_cast<double>(v - static_cast<__int128>(hi));
-    return ostrell_from_hi_lo(hi, lo);
-}
 
 // A Python int: exact when it fits in 64 bits or in the pair's 106 bits of
 // span; beyond that hi is the nearest binary64 and lo the nearest to the rest.
@@ -96,7 +76,7 @@ int from_text(PyObject* obj, ostrell_t* out)
         p = PyBytes_AS_STRING(obj);
         n = PyBytes_GET_SIZE(obj);
     }
-    if (!read_text(p, p + n, out)) {
+    if (!whole_text::read(p, p + n, out)) {
         PyErr_Format(PyExc_ValueError, "could not convert string to Float128: %R", obj);
         return -1;
     }
@@ -138,12 +118,8 @@ int value_of(PyObject* obj, ostrell_t* out)
         Py_DECREF(i);
         return r;
     }
-    if (PyArray_IsScalar(obj, LongDouble)) {
-        // Up to 64 significant bits: hi the nearest binary64, lo the exact rest.
-        long double v = PyArrayScalar_VAL(obj, LongDouble);
-        const double hi = static_cast<double>(v);
-        const double lo = static_cast<double>(v - static_cast<long double>(hi));
-        *out = ostrell_from_hi_lo(hi, lo);
+    if (PyArray_IsScalar(obj, LongDouble)) { // as the cast from longdouble
+        *out = from_long_double(PyArrayScalar_VAL(obj, LongDouble));
         return 0;
     }
     if (PyArray_IsScalar(obj, Floating)) { // half, single, double: exact in a binary64

@@ -25,6 +25,7 @@
 #include <numpy/dtype_api.h>
 #include <numpy/ufuncobject.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "ostrell.h"
@@ -60,6 +61,26 @@ inline void store(char* p, ostrell_t x)
     std::memcpy(p, hl, sizeof hl);
 }
 
+// Exact conversions into the pair, for the casts and for setitem.
+// An integer of up to 64 bits: hi the nearest binary64, lo the rest
+// (|lo| <= 2^10, exact in a binary64).
+inline ostrell_t from_int128(__int128 v)
+{
+    const double hi = static_cast<double>(v);
+    const double lo = static_cast<double>(v - static_cast<__int128>(hi));
+    return ostrell_from_hi_lo(hi, lo);
+}
+
+// 64 significant bits: hi the nearest binary64, lo the exact rest (inside
+// binary64's range; beyond it hi alone, an infinity, as for a NaN).
+inline ostrell_t from_long_double(long double v)
+{
+    const double hi = static_cast<double>(v);
+    if (!std::isfinite(hi))
+        return ostrell_from_double(hi);
+    return ostrell_from_hi_lo(hi, static_cast<double>(v - static_cast<long double>(hi)));
+}
+
 // The Float128 object of x (new reference) and the value of a Python
 // object; value_of returns -1 with a Python error set when obj is not a
 // number it converts exactly (str and bytes are read as decimal text).
@@ -67,11 +88,9 @@ PyObject* object_of(ostrell_t x);
 int value_of(PyObject* obj, ostrell_t* out);
 
 // Decimal text (text.cpp): the text of x, NUL-terminated, its length
-// returned (the shortest text that reads back to x where ostrell_text.h is
-// available, else 32 digits), and the whole of [first, last) read as a
-// number (surrounding blanks allowed): false if it is not one.
+// returned: the shortest text that reads back to x.  (A text is read as a
+// number by whole_text::read, whole_text.hpp.)
 std::size_t text_of(char* buf, std::size_t size, ostrell_t x);
-bool read_text(const char* first, const char* last, ostrell_t* out);
 constexpr std::size_t text_max = 64;
 
 // The parts of the DType, each set up by its own source file.

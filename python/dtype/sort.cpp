@@ -56,11 +56,18 @@ int no_memory()
 }
 
 // Sorts keys by (hi, lo): radix passes of 11 bits on hi (a pass whose digit
-// is the same for every key is skipped), then equal-hi runs by lo.
+// is the same for every key is skipped), then equal-hi runs by lo.  Fewer
+// keys than a pass has buckets are sorted by comparison instead (NumPy sorts
+// each row of a 2-D array by its own call): the same order, as equal keys
+// are equal rows.
 void sort_keys(std::vector<key>& k, std::vector<key>& tmp)
 {
     constexpr int bits = 11, passes = 6, buckets = 1 << bits;
     const std::size_t n = k.size();
+    if (n < buckets) {
+        std::sort(k.begin(), k.end(), key_less);
+        return;
+    }
     std::vector<std::size_t> count(static_cast<std::size_t>(passes) * buckets, 0);
     for (const key& x : k)
         for (int p = 0; p < passes; ++p)

@@ -195,10 +195,6 @@ int unary_loop(PyArrayMethod_Context*, char* const data[], const npy_intp dims[]
         return 0;
     const char* x = data[0];
     char* o = data[1];
-    if (contiguous(x, s[0]) && contiguous(o, s[1]) && !partial_overlap(o, s[1], x, s[0], n)) {
-        batch(reinterpret_cast<const double*>(x), reinterpret_cast<double*>(o), static_cast<std::size_t>(n));
-        return 0;
-    }
     if (partial_overlap(o, s[1], x, s[0], n)) { // row by row, in order
         for (npy_intp i = 0; i < n; ++i) {
             double r[2];
@@ -206,6 +202,10 @@ int unary_loop(PyArrayMethod_Context*, char* const data[], const npy_intp dims[]
             batch(r, r, 1);
             std::memcpy(o + i * s[1], r, row_bytes);
         }
+        return 0;
+    }
+    if (contiguous(x, s[0]) && contiguous(o, s[1])) {
+        batch(reinterpret_cast<const double*>(x), reinterpret_cast<double*>(o), static_cast<std::size_t>(n));
         return 0;
     }
     double xb[2 * block_rows], ob[2 * block_rows];

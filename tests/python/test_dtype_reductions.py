@@ -138,6 +138,29 @@ def test_sort_argsort_searchsorted_unique_nan_last():
     assert len(with_nan) == len(u) + 1 and np.isnan(with_nan[-1]) and with_nan[-2] == u[-1]
 
 
+@needs_2_4
+def test_sort_along_a_short_axis_same_order():
+    # NumPy sorts each row of a 2-D array by its own call; short ones are
+    # sorted by comparison rather than by radix passes, in the same order.
+    rows = mixed_rows(6000, seed=5)
+    rows[100:200] = rows[0:100]
+    rows[300:320, 0] = rows[300, 0]
+    rows = rows[np.random.default_rng(5).permutation(len(rows))]
+    for width in (2, 9, 300, 2047, 2048, 3000):
+        n = len(rows) // width * width
+        blocks = rows[:n].reshape(-1, width, 2)
+        got = np.sort(on.as_float128(blocks.copy()), axis=-1)
+        for b, s in zip(blocks, as_rows(got)):
+            hi, lo = b[:, 0], b[:, 1]
+            nan = np.isnan(hi) | np.isnan(lo)
+            order = np.lexsort((~np.signbit(lo), lo, ~np.signbit(hi), hi, nan))
+            k = int((~nan).sum())
+            assert_rows_equal(s[:k], b[order][:k])
+            assert np.isnan(s[k:]).any(axis=1).all()
+        # argsort of sorted rows: ties by index, so the identity.
+        np.testing.assert_array_equal(np.argsort(got, axis=-1), np.broadcast_to(np.arange(width), got.shape))
+
+
 @pytest.mark.skipif(NUMPY_2_4, reason="NumPy 2.4 sorts the dtype")
 def test_sorting_before_numpy_2_4_raises_type_error():
     a = np.zeros(3, DT)

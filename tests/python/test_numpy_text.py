@@ -103,6 +103,13 @@ def test_invalid_texts_raise():
             on.parse(text)
         assert str(info.value) == f"could not convert string to Float128: {text!r}"
     assert pair_of(on.parse(" \t1.5e3\n")) == (1500.0, 0.0) and pair_of(on.parse("\u20031\u2003")) == (1.0, 0.0)
+    # The blanks float() skips, no others: the ASCII separators \x1c..\x1f are refused, as float() refuses them.
+    assert pair_of(on.parse("\v1.5\f")) == (1.5, 0.0)
+    for text in ["1.5\x1c", "\x1f1.5", b"1.5\x1d"]:
+        with pytest.raises(ValueError):
+            float(text)
+        with pytest.raises(ValueError):
+            on.parse(text)
     with pytest.raises(ValueError, match=r"item 2: could not convert string to Float128: 'x'"):
         on.parse_rows(["1", b"2", "x"])
     for f in (on.parse_rows, on.from_strings):
