@@ -45,10 +45,10 @@ DTYPE_BINARY = ["add", "subtract", "multiply", "divide", "power", "arctan2", "fm
 
 
 def dtype_calls():
-    out = [on.as_rows(getattr(np, name)(FA)).tobytes() for name in DTYPE_UNARY]
-    out += [on.as_rows(getattr(np, name)(FA, FB)).tobytes() for name in DTYPE_BINARY]
-    out += [on.as_rows(np.multiply(FA[::-1], FB[::2].repeat(2))).tobytes(), np.less(FA, FB).tobytes(),
-            np.isnan(FA).tobytes(), on.to_rows([np.sum(FA)]).tobytes()]
+    out = [on.as_rows(getattr(np, name)(FA)) for name in DTYPE_UNARY]
+    out += [on.as_rows(getattr(np, name)(FA, FB)) for name in DTYPE_BINARY]
+    out += [on.as_rows(np.multiply(FA[::-1], FB[::2].repeat(2))), np.less(FA, FB),
+            np.isnan(FA), on.to_rows([np.sum(FA)])]
     return out
 
 
@@ -58,11 +58,11 @@ CALL_NAMES = (UNARY + BINARY + ["sincos (sine)", "sincos (cosine)", "from_float6
 
 
 def every_gil_free_call():
-    """The bytes of every function that runs without the GIL, on the shared inputs."""
-    out = [getattr(on, name)(A).tobytes() for name in UNARY]
-    out += [getattr(on, name)(A, B).tobytes() for name in BINARY]
-    out += [part.tobytes() for part in on.sincos(A)]
-    out += [on.from_float64(VALUES).tobytes(), on.sum_float64(VALUES).tobytes()]
+    """The results (arrays) of every function that runs without the GIL, on the shared inputs."""
+    out = [getattr(on, name)(A) for name in UNARY]
+    out += [getattr(on, name)(A, B) for name in BINARY]
+    out += list(on.sincos(A))
+    out += [on.from_float64(VALUES), on.sum_float64(VALUES)]
     return out + dtype_calls()
 
 
