@@ -4,7 +4,6 @@ part only as a NaN in the same part: its sign and payload may follow the
 output's alignment, which differs from call to call), and memory stays flat
 over repeated calls of every kind, failing ones included
 (companion_stress.py runs the same with 10^6 calls of each kind)."""
-import sys
 import threading
 
 import numpy as np
@@ -12,7 +11,7 @@ import pytest
 
 import companion_stress as stress
 from dtype_support import assert_rows_equal
-from test_robustness import assert_flat
+from test_robustness import assert_flat, in_threads
 
 
 def test_threads_compute_what_one_thread_computes():
@@ -30,16 +29,7 @@ def test_threads_compute_what_one_thread_computes():
         except BaseException as e:  # reported below, from the main thread
             errors.append(e)
 
-    interval = sys.getswitchinterval()
-    sys.setswitchinterval(1e-6)
-    try:
-        threads = [threading.Thread(target=run, args=(k,)) for k in range(threads_n)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-    finally:
-        sys.setswitchinterval(interval)
+    in_threads(run, range(threads_n))
     assert not errors, errors
     for k in range(threads_n):
         for r, got in enumerate(results[k]):
