@@ -24,6 +24,7 @@ namespace {
 
 using test::bits;
 using test::from_bits;
+using test::same_part;
 
 using batch_fn = void (*)(ostrell_isa, const double*, const double*, double*, size_t);
 using scalar_fn = ostrell_t (*)(ostrell_t, ostrell_t);
@@ -144,13 +145,6 @@ public:
 private:
     std::mt19937_64 rng_;
 };
-
-bool same_part(double got, double want)
-{
-    if (got != got && want != want)
-        return true;
-    return bits(got) == bits(want);
-}
 
 std::string row_hex(const double* r)
 {

@@ -18,6 +18,7 @@ extern "C" int c_batch_math(int isa, const char* name, const double* a, const do
 namespace {
 
 using Rng = std::mt19937_64;
+using test::same_part;
 using Unary = void (*)(ostrell_isa, const double*, double*, size_t);
 using Binary = void (*)(ostrell_isa, const double*, const double*, double*, size_t);
 using Hi = std::function<double(Rng&)>;
@@ -161,11 +162,6 @@ const std::vector<Hi> pow_exp_src = {
 };
 
 // ---- comparison ------------------------------------------------------------
-
-bool same_part(double got, double want)
-{
-    return std::isnan(want) ? std::isnan(got) : test::bits(got) == test::bits(want);
-}
 
 // Counts rows of got that differ from want; reports the first few with the
 // argument bits.

@@ -15,6 +15,9 @@
 namespace {
 
 using test::hex;
+// A NaN part only has to be a NaN in the same part (its sign and payload
+// follow the compiler's operand order).
+using test::same_bits_or_nan;
 
 struct Mat {
     size_t rows, cols, ld;
@@ -42,19 +45,6 @@ void fill(Mat& m, std::mt19937_64& rng, double special)
     for (size_t i = 0; i < m.rows; ++i)  // the padding: garbage the product must not read
         for (size_t j = m.cols; j < m.ld; ++j)
             m.set(i, j, ostrell_from_hi_lo(NAN, NAN));
-}
-
-// Bits equal, except that a NaN part only has to be a NaN in the same part
-// (its sign and payload follow the compiler's operand order).
-::testing::AssertionResult same(ostrell_t got, ostrell_t want)
-{
-    double g[2], w[2];
-    ostrell_extract(got, &g[0], &g[1]);
-    ostrell_extract(want, &w[0], &w[1]);
-    for (int p = 0; p < 2; ++p)
-        if (!(std::isnan(g[p]) && std::isnan(w[p])) && test::bits(g[p]) != test::bits(w[p]))
-            return ::testing::AssertionFailure() << "got " << hex(got) << " want " << hex(want);
-    return ::testing::AssertionSuccess();
 }
 
 ostrell_t fold(const Mat& a, const Mat& b, size_t i, size_t j, ostrell_t acc)
@@ -88,14 +78,14 @@ void check(size_t m, size_t n, size_t k, double special, int accumulate, unsigne
         for (size_t i = 0; i < m; ++i) {
             for (size_t j = 0; j < n; ++j) {
                 ostrell_t want = fold(a, b, i, j, accumulate ? c0.at(i, j) : _mm_setzero_pd());
-                ASSERT_TRUE(same(c.at(i, j), want))
+                ASSERT_TRUE(same_bits_or_nan(c.at(i, j), want))
                     << "isa " << isa << " threads " << threads << " m n k " << m << " " << n
                     << " " << k << " at " << i << "," << j << " start " << hex(c0.at(i, j))
                     << " a_i0 " << (k ? hex(a.at(i, 0)) : "") << " b_0j "
                     << (k ? hex(b.at(0, j)) : "");
             }
             for (size_t j = n; j < c.ld; ++j)  // padding untouched
-                ASSERT_TRUE(same(c.at(i, j), c0.at(i, j)));
+                ASSERT_TRUE(same_bits_or_nan(c.at(i, j), c0.at(i, j)));
         }
     }
 }

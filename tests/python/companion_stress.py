@@ -10,6 +10,7 @@ import sys
 import numpy as np
 
 import ostrell_numpy as on
+from test_robustness import expect_raises, memory
 
 # Above the row count from which the companion releases the GIL.
 GIL_FREE_ROWS = 3000
@@ -45,10 +46,10 @@ DTYPE_BINARY = ["add", "subtract", "multiply", "divide", "power", "arctan2", "fm
 
 
 def dtype_calls():
-    out = [on.as_rows(getattr(np, name)(FA)).tobytes() for name in DTYPE_UNARY]
-    out += [on.as_rows(getattr(np, name)(FA, FB)).tobytes() for name in DTYPE_BINARY]
-    out += [on.as_rows(np.multiply(FA[::-1], FB[::2].repeat(2))).tobytes(), np.less(FA, FB).tobytes(),
-            np.isnan(FA).tobytes(), on.to_rows([np.sum(FA)]).tobytes()]
+    out = [on.as_rows(getattr(np, name)(FA)) for name in DTYPE_UNARY]
+    out += [on.as_rows(getattr(np, name)(FA, FB)) for name in DTYPE_BINARY]
+    out += [on.as_rows(np.multiply(FA[::-1], FB[::2].repeat(2))), np.less(FA, FB),
+            np.isnan(FA), on.to_rows([np.sum(FA)])]
     return out
 
 
@@ -58,11 +59,11 @@ CALL_NAMES = (UNARY + BINARY + ["sincos (sine)", "sincos (cosine)", "from_float6
 
 
 def every_gil_free_call():
-    """The bytes of every function that runs without the GIL, on the shared inputs."""
-    out = [getattr(on, name)(A).tobytes() for name in UNARY]
-    out += [getattr(on, name)(A, B).tobytes() for name in BINARY]
-    out += [part.tobytes() for part in on.sincos(A)]
-    out += [on.from_float64(VALUES).tobytes(), on.sum_float64(VALUES).tobytes()]
+    """The results (arrays) of every function that runs without the GIL, on the shared inputs."""
+    out = [getattr(on, name)(A) for name in UNARY]
+    out += [getattr(on, name)(A, B) for name in BINARY]
+    out += list(on.sincos(A))
+    out += [on.from_float64(VALUES), on.sum_float64(VALUES)]
     return out + dtype_calls()
 
 
@@ -98,14 +99,7 @@ def error_calls(n):
     cases = [(RuntimeError, lambda: on.exp(wide)), (RuntimeError, lambda: on.add(SMALL, A)),
              (ValueError, lambda: on.sqrt(RAGGED)), (TypeError, lambda: on.sum(object())),
              (ValueError, lambda: on.dot(SMALL, [["x", "y"]]))]
-    for i in range(n):
-        kind, call = cases[i % len(cases)]
-        try:
-            call()
-        except kind:
-            pass
-        else:
-            raise AssertionError(f"case {i % len(cases)} did not raise {kind.__name__}")
+    expect_raises(cases, n)
 
 
 def dtype_loops(n):
@@ -120,22 +114,13 @@ def dtype_errors(n):
     a = np.ones(2, FA.dtype)
     cases = [(TypeError, lambda: np.add(FA[:2], 1j)), (ValueError, lambda: a.__setitem__(0, "x")),
              (TypeError, lambda: np.log1p(FA[:2]))]
-    for i in range(n):
-        kind, call = cases[i % len(cases)]
-        try:
-            call()
-        except kind:
-            pass
-        else:
-            raise AssertionError(f"case {i % len(cases)} did not raise {kind.__name__}")
+    expect_raises(cases, n)
 
 
 KINDS = [gil_free_elementwise, gil_free_reductions, small_calls, error_calls, dtype_loops, dtype_errors]
 
 
 def main(calls):
-    from test_robustness import memory
-
     for work in KINDS:
         work(calls // 10)
         before = memory()

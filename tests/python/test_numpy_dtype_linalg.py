@@ -1,6 +1,7 @@
 """The dtype's np.matmul / a @ b and np.vecdot loops and ostrell_numpy.linalg on
 Float128DType arrays: the same bits as ostrell_numpy.linalg.matmul on rows
-(the left fold of add(acc, mul(a_ik, b_kj)) from +0) in every layout."""
+(the left fold of add(acc, mul(a_ik, b_kj)) from +0) in every layout, a NaN
+as a NaN."""
 import warnings
 
 import numpy as np
@@ -8,19 +9,18 @@ import pytest
 
 import ostrell_numpy as onp
 
+from dtype_support import assert_rows_equal
+from test_numpy_linalg import random_rows
+
 la = onp.linalg
 
 
-def random_rows(shape, seed):
-    rng = np.random.default_rng(seed)
-    hi = rng.uniform(-1, 1, shape)
-    return np.stack([hi, hi * rng.uniform(-1, 1, shape) * 2.0**-54], axis=-1)
-
-
 def same(dtype_array, rows):
+    """The same bits; a NaN part only as a NaN (its sign and payload may
+    follow the path and the operands' layout)."""
     got = onp.as_rows(np.ascontiguousarray(dtype_array)).reshape(-1, 2)
     want = np.ascontiguousarray(rows).reshape(-1, 2)
-    np.testing.assert_array_equal(got.view(np.uint64), want.view(np.uint64))
+    assert_rows_equal(got, want)
 
 
 def test_matmul_loop_every_layout():

@@ -7,12 +7,12 @@ import random
 from decimal import Decimal
 from fractions import Fraction
 
-import numpy as np
 import pytest
 
 import ostrell_numpy as on
 from ostrell import Float128
 
+from dtype_support import rows_of
 from textref import (EXACT, canon, canon_text, end_pairs, exact, noncanonical_pairs, pair_hex, pairs_in_decimal_range, random_pair,
                      random_text, rounded, same, shortest_faults, special_pairs, tie_texts)
 
@@ -20,10 +20,6 @@ RNG = random.Random(20261208)
 PAIRS = ([random_pair(RNG) for _ in range(150)] + [pairs_in_decimal_range(RNG) for _ in range(150)]
          + special_pairs(RNG) + end_pairs(RNG))
 NONCANONICAL = noncanonical_pairs(RNG)
-
-
-def rows_of(pairs):
-    return np.array(pairs, dtype=np.float64).reshape(-1, 2)
 
 
 def pair_of(x):

@@ -301,6 +301,12 @@ def error_paths(n):
         (RuntimeError, lambda: ostrell.mul_arrays(wide, long)),
         (RuntimeError, lambda: ostrell.div_arrays(ok, long)),
     ]
+    expect_raises(cases, n)
+
+
+def expect_raises(cases, n):
+    """n calls, cycling through cases of (exception class, call): each call
+    must raise its exception."""
     for i in range(n):
         kind, call = cases[i % len(cases)]
         try:
@@ -337,6 +343,21 @@ def thread_work(seed):
     return out
 
 
+def in_threads(run, args):
+    """run(a) for every a in args, each in a thread of its own, switching
+    between the threads as often as possible."""
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-6)
+    try:
+        threads = [threading.Thread(target=run, args=(a,)) for a in args]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    finally:
+        sys.setswitchinterval(interval)
+
+
 def test_threads_compute_what_one_thread_computes():
     seeds = range(6)
     alone = {s: thread_work(s) for s in seeds}
@@ -346,16 +367,7 @@ def test_threads_compute_what_one_thread_computes():
         barrier.wait()
         together[s] = thread_work(s)
 
-    interval = sys.getswitchinterval()
-    sys.setswitchinterval(1e-6)            # switch threads as often as possible
-    try:
-        threads = [threading.Thread(target=run, args=(s,)) for s in seeds]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-    finally:
-        sys.setswitchinterval(interval)
+    in_threads(run, seeds)
     for s in seeds:
         assert together[s] == alone[s], f"thread {s} differs"
     assert str(SHARED["x"]) == str(F("0.3"))

@@ -40,49 +40,50 @@ def pairs(rng, n):
     return out[:n]
 
 
-def report(name, checked, faults, t0):
-    print(f"{name:9s} {checked:9d} checks {len(faults):6d} failures  {time.time() - t0:7.1f} s", flush=True)
+def run(name, total, check_batch):
+    """check_batch(n) checks about n values and returns (checked, faults);
+    called until total are checked.  Prints the report; the failure count."""
+    t0, faults, done = time.time(), [], 0
+    while done < total:
+        checked, batch_faults = check_batch(min(BATCH, total - done))
+        faults += batch_faults
+        done += checked
+    print(f"{name:9s} {done:9d} checks {len(faults):6d} failures  {time.time() - t0:7.1f} s", flush=True)
     for f in faults[:10]:
         print("   ", f)
+    return len(faults)
 
 
 def main():
     total = int(sys.argv[1]) if len(sys.argv) > 1 else 1_000_000
     rng = random.Random(int(sys.argv[2]) if len(sys.argv) > 2 else 1)
-    bad = 0
 
-    t0, faults, done = time.time(), [], 0
-    while done < total:
+    def print_batch(n):
         d = rng.choice(list(range(1, 41)) + [50, 100, 400])
-        batch = pairs(rng, min(BATCH, total - done))
-        for (hi, lo), text in zip(batch, on.format_rows(np.array(batch).reshape(-1, 2), d)):
-            if Decimal(text) != rounded(hi, lo, d):
-                faults.append(f"{pair_hex(hi, lo)} d={d}: {text}")
-        done += len(batch)
-    report("print", done, faults, t0)
-    bad += len(faults)
+        batch = pairs(rng, n)
+        texts = on.format_rows(np.array(batch).reshape(-1, 2), d)
+        return len(batch), [f"{pair_hex(hi, lo)} d={d}: {text}"
+                            for (hi, lo), text in zip(batch, texts) if Decimal(text) != rounded(hi, lo, d)]
 
-    t0, faults, done = time.time(), [], 0
-    while done < total:
-        batch = pairs(rng, min(BATCH, total - done))
+    def shortest_batch(n):
+        batch = pairs(rng, n)
+        faults = []
         for (hi, lo), text in zip(batch, on.format_rows(np.array(batch).reshape(-1, 2))):
             f = shortest_faults(hi, lo, text)
             if f:
                 faults.append(f"{pair_hex(hi, lo)}: {text}: {f}")
-        done += len(batch)
-    report("shortest", done, faults, t0)
-    bad += len(faults)
+        return len(batch), faults
 
-    t0, faults, done = time.time(), [], 0
-    while done < total:
-        texts = [random_text(rng) for _ in range(min(BATCH, total - done) - 60)] + tie_texts(rng, 20)
+    def parse_batch(n):
+        texts = [random_text(rng) for _ in range(n - 60)] + tie_texts(rng, 20)
+        faults = []
         for text, got in zip(texts, on.parse_rows(texts)):
             want = canon_text(text)
             if not same(tuple(got), want):
                 faults.append(f"{text[:60]!r}: {pair_hex(*got)} not {pair_hex(*want)}")
-        done += len(texts)
-    report("parse", done, faults, t0)
-    bad += len(faults)
+        return len(texts), faults
+
+    bad = run("print", total, print_batch) + run("shortest", total, shortest_batch) + run("parse", total, parse_batch)
     return 1 if bad else 0
 
 
