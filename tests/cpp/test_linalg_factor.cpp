@@ -201,6 +201,27 @@ TEST(Factor, BlockedLuAndSolvesAreTheUnblockedOrder)
     }
 }
 
+// Entries near the top of the range, infinite or NaN send elements of the
+// trailing updates to the product's scalar recompute: the factors still
+// follow the unblocked order (NaN results as NaN in the same parts).
+TEST(Factor, LuWithHugeInfiniteAndNanEntriesIsTheUnblockedOrder)
+{
+    const double odd[] = {1e300, -1e305, 6.8e299, INFINITY, -INFINITY, NAN};
+    for (size_t n : {33, 70}) {
+        auto a = random_matrix(n, n, 40 + n);
+        for (size_t k = 0; k < n; k += 5)
+            a[2 * (k * n + (7 * k + 3) % n)] = odd[k % 6];
+        auto ref = a;
+        std::vector<size_t> piv(n), ref_piv(n);
+        ostrell_lu(n, a.data(), n, piv.data());
+        lu_reference(n, ref, ref_piv);
+        EXPECT_EQ(piv, ref_piv);
+        for (size_t i = 0; i < a.size(); i += 2)
+            ASSERT_TRUE(test::same_bits_or_nan(_mm_loadu_pd(&a[i]), _mm_loadu_pd(&ref[i])))
+                << "n = " << n << ", value " << i / 2;
+    }
+}
+
 TEST(Factor, CholeskyIsTheStatedOrder)
 {
     for (size_t n : {1, 6, 70, 150}) {
