@@ -90,16 +90,21 @@ static inline int _ostrell_text_big_bits(const _ostrell_text_big* b)
     return 32 * (b->n - 1) + (32 - __builtin_clz(b->d[b->n - 1]));
 }
 
-/* The value of bits [at, at + count) of b, count <= 64. */
+/* The value of bits [at, at + count) of b, at >= 0, count <= 64 (0 when
+ * count <= 0): the three limbs that hold them, shifted down. */
 static inline uint64_t _ostrell_text_big_field(const _ostrell_text_big* b, int at, int count)
 {
-    uint64_t r = 0;
-    int i;
-    for (i = count - 1; i >= 0; i--) {
-        int bit = at + i, w = bit >> 5;
-        r = (r << 1) | (w < b->n ? (b->d[w] >> (bit & 31)) & 1u : 0u);
-    }
-    return r;
+    int w = at >> 5, s = at & 31;
+    uint64_t r, d0, d1, d2;
+    if (count <= 0)
+        return 0;
+    d0 = w < b->n ? b->d[w] : 0u;
+    d1 = w + 1 < b->n ? b->d[w + 1] : 0u;
+    d2 = w + 2 < b->n ? b->d[w + 2] : 0u;
+    r = (d1 << 32 | d0) >> s;
+    if (s)
+        r |= d2 << (64 - s);
+    return count < 64 ? r & ((1ull << count) - 1u) : r;
 }
 
 /* 1 when some bit of b below bit k is set. */
