@@ -913,6 +913,13 @@ static inline void _ostrell_text_puts(_ostrell_text_out* o, const char* s)
         _ostrell_text_put(o, *s++);
 }
 
+static inline void _ostrell_text_put_chars(_ostrell_text_out* o, const char* s, size_t n)
+{
+    if (o->pos < o->room)
+        memcpy(o->buf + o->pos, s, o->room - o->pos < n ? o->room - o->pos : n);
+    o->pos += n;
+}
+
 static inline void _ostrell_text_put_zeros(_ostrell_text_out* o, size_t n)
 {
     if (o->pos < o->room) {
@@ -928,23 +935,26 @@ static inline void _ostrell_text_put_zeros(_ostrell_text_out* o, size_t n)
 static inline void _ostrell_text_put_number(_ostrell_text_out* o, const char* dig, int nd, size_t pad, int x10,
                                             int fixed, int point, int exp_min)
 {
-    size_t total = (size_t)nd + pad, i;
+    size_t total = (size_t)nd + pad;
     if (fixed) {
         if (x10 >= 0) {
             size_t ni = (size_t)x10 + 1;
-            for (i = 0; i < ni; i++)
-                _ostrell_text_put(o, i < (size_t)nd ? dig[i] : '0');
+            if (ni >= (size_t)nd) {
+                _ostrell_text_put_chars(o, dig, (size_t)nd);
+                _ostrell_text_put_zeros(o, ni - (size_t)nd);
+            } else {
+                _ostrell_text_put_chars(o, dig, ni);
+            }
             if (total > ni || point)
                 _ostrell_text_put(o, '.');
-            for (i = ni; i < (size_t)nd; i++)
-                _ostrell_text_put(o, dig[i]);
+            if (ni < (size_t)nd)
+                _ostrell_text_put_chars(o, dig + ni, (size_t)nd - ni);
             if (total > ni)
                 _ostrell_text_put_zeros(o, total - (ni > (size_t)nd ? ni : (size_t)nd));
         } else {
             _ostrell_text_puts(o, "0.");
             _ostrell_text_put_zeros(o, (size_t)(-x10 - 1));
-            for (i = 0; i < (size_t)nd; i++)
-                _ostrell_text_put(o, dig[i]);
+            _ostrell_text_put_chars(o, dig, (size_t)nd);
             _ostrell_text_put_zeros(o, pad);
         }
     } else {
@@ -953,8 +963,7 @@ static inline void _ostrell_text_put_number(_ostrell_text_out* o, const char* di
         _ostrell_text_put(o, dig[0]);
         if (total > 1 || point)
             _ostrell_text_put(o, '.');
-        for (i = 1; i < (size_t)nd; i++)
-            _ostrell_text_put(o, dig[i]);
+        _ostrell_text_put_chars(o, dig + 1, (size_t)nd - 1);
         _ostrell_text_put_zeros(o, pad);
         _ostrell_text_put(o, 'e');
         _ostrell_text_put(o, x10 < 0 ? '-' : '+');
