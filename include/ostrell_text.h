@@ -90,16 +90,21 @@ static inline int _ostrell_text_big_bits(const _ostrell_text_big* b)
     return 32 * (b->n - 1) + (32 - __builtin_clz(b->d[b->n - 1]));
 }
 
-/* The value of bits [at, at + count) of b, count <= 64. */
+/* The value of bits [at, at + count) of b, at >= 0, count <= 64 (0 when
+ * count <= 0): the three limbs that hold them, shifted down. */
 static inline uint64_t _ostrell_text_big_field(const _ostrell_text_big* b, int at, int count)
 {
-    uint64_t r = 0;
-    int i;
-    for (i = count - 1; i >= 0; i--) {
-        int bit = at + i, w = bit >> 5;
-        r = (r << 1) | (w < b->n ? (b->d[w] >> (bit & 31)) & 1u : 0u);
-    }
-    return r;
+    int w = at >> 5, s = at & 31;
+    uint64_t r, d0, d1, d2;
+    if (count <= 0)
+        return 0;
+    d0 = w < b->n ? b->d[w] : 0u;
+    d1 = w + 1 < b->n ? b->d[w + 1] : 0u;
+    d2 = w + 2 < b->n ? b->d[w + 2] : 0u;
+    r = (d1 << 32 | d0) >> s;
+    if (s)
+        r |= d2 << (64 - s);
+    return count < 64 ? r & ((1ull << count) - 1u) : r;
 }
 
 /* 1 when some bit of b below bit k is set. */
@@ -908,6 +913,13 @@ static inline void _ostrell_text_puts(_ostrell_text_out* o, const char* s)
         _ostrell_text_put(o, *s++);
 }
 
+static inline void _ostrell_text_put_chars(_ostrell_text_out* o, const char* s, size_t n)
+{
+    if (o->pos < o->room)
+        memcpy(o->buf + o->pos, s, o->room - o->pos < n ? o->room - o->pos : n);
+    o->pos += n;
+}
+
 static inline void _ostrell_text_put_zeros(_ostrell_text_out* o, size_t n)
 {
     if (o->pos < o->room) {
@@ -918,47 +930,58 @@ static inline void _ostrell_text_put_zeros(_ostrell_text_out* o, size_t n)
 }
 
 /* Digits dig[0, nd) followed by pad zeros, with the first digit's decimal
- * exponent x10; fixed notation for x10 in [-5, 21), else scientific. */
-static inline void _ostrell_text_put_number(_ostrell_text_out* o, const char* dig, int nd, size_t pad, int x10)
+ * exponent x10: in fixed notation when fixed, else as d.ddde+N with at least
+ * exp_min exponent digits.  point: the point also when no digit follows it. */
+static inline void _ostrell_text_put_number(_ostrell_text_out* o, const char* dig, int nd, size_t pad, int x10,
+                                            int fixed, int point, int exp_min)
 {
-    size_t total = (size_t)nd + pad, i;
-    if (x10 >= -5 && x10 < 21) {
+    size_t total = (size_t)nd + pad;
+    if (fixed) {
         if (x10 >= 0) {
             size_t ni = (size_t)x10 + 1;
-            for (i = 0; i < ni; i++)
-                _ostrell_text_put(o, i < (size_t)nd ? dig[i] : '0');
-            if (total > ni) {
-                _ostrell_text_put(o, '.');
-                for (i = ni; i < (size_t)nd; i++)
-                    _ostrell_text_put(o, dig[i]);
-                _ostrell_text_put_zeros(o, total - (ni > (size_t)nd ? ni : (size_t)nd));
+            if (ni >= (size_t)nd) {
+                _ostrell_text_put_chars(o, dig, (size_t)nd);
+                _ostrell_text_put_zeros(o, ni - (size_t)nd);
+            } else {
+                _ostrell_text_put_chars(o, dig, ni);
             }
+            if (total > ni || point)
+                _ostrell_text_put(o, '.');
+            if (ni < (size_t)nd)
+                _ostrell_text_put_chars(o, dig + ni, (size_t)nd - ni);
+            if (total > ni)
+                _ostrell_text_put_zeros(o, total - (ni > (size_t)nd ? ni : (size_t)nd));
         } else {
             _ostrell_text_puts(o, "0.");
             _ostrell_text_put_zeros(o, (size_t)(-x10 - 1));
-            for (i = 0; i < (size_t)nd; i++)
-                _ostrell_text_put(o, dig[i]);
+            _ostrell_text_put_chars(o, dig, (size_t)nd);
             _ostrell_text_put_zeros(o, pad);
         }
     } else {
         char e[8];
         int k = 0, a = x10 < 0 ? -x10 : x10;
         _ostrell_text_put(o, dig[0]);
-        if (total > 1) {
+        if (total > 1 || point)
             _ostrell_text_put(o, '.');
-            for (i = 1; i < (size_t)nd; i++)
-                _ostrell_text_put(o, dig[i]);
-            _ostrell_text_put_zeros(o, pad);
-        }
+        _ostrell_text_put_chars(o, dig + 1, (size_t)nd - 1);
+        _ostrell_text_put_zeros(o, pad);
         _ostrell_text_put(o, 'e');
         _ostrell_text_put(o, x10 < 0 ? '-' : '+');
         do {
             e[k++] = (char)('0' + a % 10);
             a /= 10;
         } while (a);
+        while (k < exp_min)
+            e[k++] = '0';
         while (k > 0)
             _ostrell_text_put(o, e[--k]);
     }
+}
+
+/* ostrell_format's notation: fixed for x10 in [-5, 21), else scientific. */
+static inline void _ostrell_text_put_format(_ostrell_text_out* o, const char* dig, int nd, size_t pad, int x10)
+{
+    _ostrell_text_put_number(o, dig, nd, pad, x10, x10 >= -5 && x10 < 21, 0, 1);
 }
 
 /* "nan", "inf", "-inf" for a pair whose value is not finite; 0 when it is finite. */
@@ -1007,7 +1030,7 @@ static inline size_t _ostrell_text_format_raw(char* buf, size_t room, ostrell_t 
     if (digits > 0) {
         nd = digits < _OSTRELL_TEXT_MAX_DIGITS ? digits : _OSTRELL_TEXT_MAX_DIGITS;
         x10 = _ostrell_text_sig_digits(&big, f, nd, dig);
-        _ostrell_text_put_number(&o, dig, nd, (size_t)digits - (size_t)nd, x10);
+        _ostrell_text_put_format(&o, dig, nd, (size_t)digits - (size_t)nd, x10);
         return o.pos;
     }
     {
@@ -1028,7 +1051,7 @@ static inline size_t _ostrell_text_format_raw(char* buf, size_t room, ostrell_t 
             }
         }
         x10 = _ostrell_text_shortest_digits(h, l, &big, f, v_is_pair, dig, &nd);
-        _ostrell_text_put_number(&o, dig, nd, 0, x10);
+        _ostrell_text_put_format(&o, dig, nd, 0, x10);
     }
     return o.pos;
 }
@@ -1056,8 +1079,8 @@ static inline size_t _ostrell_text_format_printf(char* buf, size_t room, ostrell
     char dig[_OSTRELL_TEXT_DEC_ROOM];
     double hi, lo;
     const char* word;
-    int f, sign, nd = 1, x10 = 0, i;
-    size_t pad = 0, frac;
+    int f, sign, nd = 1, x10 = 0;
+    size_t pad = 0;
     o.buf = buf;
     o.room = buf ? room : 0;
     o.pos = 0;
@@ -1093,24 +1116,8 @@ static inline size_t _ostrell_text_format_printf(char* buf, size_t room, ostrell
             }
             nd = len - 1 + _ostrell_text_round_digits(dig, len, len - 1, st);
         }
-        frac = (size_t)p;
-        if ((size_t)nd <= frac) { /* 0.000ddd */
-            _ostrell_text_put(&o, '0');
-        } else {
-            for (i = 0; i < nd - p; i++)
-                _ostrell_text_put(&o, dig[i]);
-        }
-        if (prec > 0 || showpoint)
-            _ostrell_text_put(&o, '.');
-        if ((size_t)nd <= frac) {
-            _ostrell_text_put_zeros(&o, frac - (size_t)nd);
-            for (i = 0; i < nd; i++)
-                _ostrell_text_put(&o, dig[i]);
-        } else {
-            for (i = nd - p; i < nd; i++)
-                _ostrell_text_put(&o, dig[i]);
-        }
-        _ostrell_text_put_zeros(&o, pad);
+        /* The first digit of round(v * 10^p) weighs 10^(nd - 1 - p). */
+        _ostrell_text_put_number(&o, dig, nd, pad, nd - 1 - p, 1, showpoint, 1);
         return o.pos;
     }
     {
@@ -1129,47 +1136,7 @@ static inline size_t _ostrell_text_format_printf(char* buf, size_t room, ostrell
             while (nd > 1 && dig[nd - 1] == '0')
                 nd--;
         }
-        if (fixed) {
-            /* %g's fixed form: all nd + pad digits, the point after x10 + 1 of them. */
-            size_t total = (size_t)nd + pad, ni = x10 >= 0 ? (size_t)x10 + 1 : 1, k;
-            if (x10 < 0) {
-                _ostrell_text_puts(&o, "0.");
-                _ostrell_text_put_zeros(&o, (size_t)(-x10 - 1));
-                for (i = 0; i < nd; i++)
-                    _ostrell_text_put(&o, dig[i]);
-                _ostrell_text_put_zeros(&o, pad);
-            } else {
-                for (k = 0; k < ni; k++)
-                    _ostrell_text_put(&o, k < (size_t)nd ? dig[k] : '0');
-                if (total > ni || showpoint)
-                    _ostrell_text_put(&o, '.');
-                for (k = ni; k < (size_t)nd; k++)
-                    _ostrell_text_put(&o, dig[k]);
-                if (total > ni)
-                    _ostrell_text_put_zeros(&o, total - (ni > (size_t)nd ? ni : (size_t)nd));
-            }
-            return o.pos;
-        }
-        {
-            int a = x10 < 0 ? -x10 : x10, k = 0;
-            char e[8];
-            _ostrell_text_put(&o, dig[0]);
-            if ((size_t)nd + pad > 1 || showpoint)
-                _ostrell_text_put(&o, '.');
-            for (i = 1; i < nd; i++)
-                _ostrell_text_put(&o, dig[i]);
-            _ostrell_text_put_zeros(&o, pad);
-            _ostrell_text_put(&o, 'e');
-            _ostrell_text_put(&o, x10 < 0 ? '-' : '+');
-            do {
-                e[k++] = (char)('0' + a % 10);
-                a /= 10;
-            } while (a);
-            if (k < 2)
-                e[k++] = '0';
-            while (k > 0)
-                _ostrell_text_put(&o, e[--k]);
-        }
+        _ostrell_text_put_number(&o, dig, nd, pad, x10, fixed, showpoint, 2);
     }
     return o.pos;
 }
