@@ -2,7 +2,7 @@
 # Builds and runs the consumer project against the package installed under
 # PREFIX, then checks that the package left the consumer's flags alone: no
 # compile command carries -ffp-contract=off or -fno-fast-math, and the
-# -ffast-math code contracts to FMA where the CPU has it.
+# -ffast-math code contracts to FMA.
 #   tests/package/check.sh PREFIX BUILD_DIR
 set -euo pipefail
 prefix=$(realpath "$1")
@@ -10,7 +10,12 @@ out=$2
 here=$(cd "$(dirname "$0")" && pwd)
 cmake -S "$here" -B "$out" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" >/dev/null
-for prog in consumer_c consumer_cpp batch_consumer_c batch_consumer_cpp fast_consumer; do
+progs="consumer_c consumer_cpp batch_consumer_c batch_consumer_cpp"
+# The fast consumer's code needs FMA to run; its object is checked anywhere.
+has_fma=1
+grep -qw fma /proc/cpuinfo || has_fma=0
+[ "$has_fma" = 0 ] || progs="$progs fast_consumer"
+for prog in $progs; do
     "$out/$prog"
 done
 if grep -E -- '-ffp-contract=off|-fno-fast-math' "$out/compile_commands.json"; then
@@ -18,12 +23,9 @@ if grep -E -- '-ffp-contract=off|-fno-fast-math' "$out/compile_commands.json"; t
     exit 1
 fi
 obj=$(find "$out" -name 'fast_kernel.c.o' | head -n 1)
-if grep -qw fma /proc/cpuinfo; then
-    if ! objdump -d "$obj" | grep -qE 'vfn?m(add|sub)'; then
-        echo "FAIL the consumer's -ffast-math -march=native code has no fused multiply-add"
-        exit 1
-    fi
-    echo "ok   the consumer's own flags reach its code (fused multiply-add in fast_kernel.c)"
-else
-    echo "ok   no package options in the consumer's compile commands (this CPU has no FMA)"
+fused=$(objdump -d --no-show-raw-insn "$obj" | grep -cE 'vfn?m(add|sub)' || true)
+if [ "$fused" -eq 0 ]; then
+    echo "FAIL the consumer's -ffast-math -march=haswell code has no fused multiply-add"
+    exit 1
 fi
+echo "ok   the consumer's own flags reach its code (fused multiply-add in fast_kernel.c)"

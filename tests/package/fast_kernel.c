@@ -1,5 +1,5 @@
-/* The consumer's own code, built with its own -ffast-math -march=native:
- * a * b + c contracts to a fused multiply-add where the CPU has FMA.  It
+/* The consumer's own code, built with its own -ffast-math -march=haswell:
+ * a * b + c contracts to a fused multiply-add.  It
  * includes no ostrell header (they refuse -ffast-math). */
 #include <stddef.h>
 
