@@ -35,6 +35,18 @@ void gather(const char* p, npy_intp rows, npy_intp cols, npy_intp rs, npy_intp c
             std::memcpy(out + 2 * (i * cols + j), p + i * rs + j * cs, row_bytes);
 }
 
+// An operand's (rows, cols) core as contiguous rows: its own memory when it
+// already is, else a copy gathered into buf.
+const double* contiguous_rows(const char* p, npy_intp rows, npy_intp cols, npy_intp rs, npy_intp cs,
+                              std::vector<double>& buf)
+{
+    if (rows_contiguous(p, rs, cs, cols))
+        return reinterpret_cast<const double*>(p);
+    buf.resize(static_cast<size_t>(2 * rows * cols));
+    gather(p, rows, cols, rs, cs, buf.data());
+    return buf.data();
+}
+
 // dimensions: outer count, n, k, m; steps: the three operands' outer
 // strides, then a (n, k), b (k, m), c (n, m) core strides.
 int matmul_loop(PyArrayMethod_Context*, char* const data[], npy_intp const dimensions[],
@@ -46,22 +58,9 @@ int matmul_loop(PyArrayMethod_Context*, char* const data[], npy_intp const dimen
         const char* a = data[0] + s * steps[0];
         const char* b = data[1] + s * steps[1];
         char* c = data[2] + s * steps[2];
-        const double *ap, *bp;
+        const double* ap = contiguous_rows(a, n, k, steps[3], steps[4], abuf);
+        const double* bp = contiguous_rows(b, k, m, steps[5], steps[6], bbuf);
         double* cp;
-        if (rows_contiguous(a, steps[3], steps[4], k)) {
-            ap = reinterpret_cast<const double*>(a);
-        } else {
-            abuf.resize(2 * n * k);
-            gather(a, n, k, steps[3], steps[4], abuf.data());
-            ap = abuf.data();
-        }
-        if (rows_contiguous(b, steps[5], steps[6], m)) {
-            bp = reinterpret_cast<const double*>(b);
-        } else {
-            bbuf.resize(2 * k * m);
-            gather(b, k, m, steps[5], steps[6], bbuf.data());
-            bp = bbuf.data();
-        }
         // The output may alias an input (out=a): always a separate buffer then.
         bool direct = rows_contiguous(c, steps[7], steps[8], m) && c != a && c != b;
         if (direct) {

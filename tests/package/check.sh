@@ -11,8 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 cmake -S "$here" -B "$out" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" >/dev/null
 progs="consumer_c consumer_cpp batch_consumer_c batch_consumer_cpp"
-# The fast consumer's code runs only on a Haswell-class CPU; its object is
-# checked on any.
+# The fast consumer runs only on a Haswell-class CPU; its code is checked
+# on any.
 if grep -qw fma /proc/cpuinfo && grep -qw avx2 /proc/cpuinfo; then
     progs="$progs fast_consumer"
 fi
